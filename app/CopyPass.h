@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+#include <windows.h>
+
+// Set to 1 by the progress dialog's Cancel button; the copy pass tests it
+// after each message it dispatches. Written and read on the GUI thread only.
+extern std::int32_t CancelFlag;
+
+// Applies UpdateEntries to the installation: creates its folders, copies its
+// files from sourceFolder in chunks while keeping progressWindow current, and
+// merges every finished entry into the ledger in memory. Both folders end with
+// a backslash. False when a file could not be copied or Cancel stopped the pass.
+bool CopyPass(HWND progressWindow, const char* installFolder, const char* sourceFolder);
