@@ -1,0 +1,15 @@
+#include "CommonControls.h"
+#include "DllSafety.h"
+#include "UpdateDriver.h"
+
+#include <windows.h>
+
+// No argument is read and the exit code is always 0.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    // First of all: the program may run elevated from a download folder, where
+    // a planted DLL must not be loaded.
+    RestrictDllSearchPath();
+    LoadProgressBarClass();
+    return UpdateDriver(instance);
+}
