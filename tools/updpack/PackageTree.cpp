@@ -1,0 +1,126 @@
+#include "PackageTree.h"
+
+#include "CodePage.h"
+#include "MbcsClassifier.h"
+#include "Records.h"
+#include "ToolError.h"
+#include "Validation.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Child {
+    fs::path name;
+    std::string name932;
+    bool folder;
+};
+
+std::string Show(const fs::path& path) { return path.u8string(); }
+
+// Windows treats single-byte A to Z and a to z as the same; a trail byte that
+// happens to equal a letter is part of another character and is kept.
+std::string FoldCase(const std::string& name932, const MbcsClassifier& classifier)
+{
+    std::string folded = name932;
+    for (std::size_t i = 0; i < folded.size(); ++i)
+        if (folded[i] >= 'A' && folded[i] <= 'Z' && classifier.Classify(folded.c_str(), i) == MbcsSingle)
+            folded[i] = static_cast<char>(folded[i] - 'A' + 'a');
+    return folded;
+}
+
+class TreeScanner {
+public:
+    explicit TreeScanner(const fs::path& root) : m_root(root) {}
+
+    void ScanFolder(const fs::path& relative, const std::string& prefix)
+    {
+        for (const Child& child : SortedChildren(relative))
+            Add(relative / child.name, prefix + child.name932, child.folder);
+    }
+
+    std::vector<PackageItem> TakeItems() { return std::move(m_items); }
+
+private:
+    std::vector<Child> SortedChildren(const fs::path& relative)
+    {
+        std::vector<Child> children;
+        std::unordered_set<std::string> folded;
+        for (const fs::directory_entry& entry : fs::directory_iterator(m_root / relative)) {
+            const fs::path name = entry.path().filename();
+            const fs::file_status status = entry.symlink_status();
+            if (!fs::is_directory(status) && !fs::is_regular_file(status))
+                throw ToolError(Show(entry.path()) + ": not a plain file or folder (links and devices are not packaged)");
+            const std::optional<std::string> name932 = NativeNameToCp932(name);
+            if (!name932)
+                throw ToolError(Show(entry.path()) + ": the name cannot be written in code page 932");
+            if (!folded.insert(FoldCase(*name932, m_classifier)).second)
+                throw ToolError(Show(entry.path()) +
+                                ": another name in the same folder differs from it only in upper and lower case");
+            children.push_back({name, *name932, fs::is_directory(status)});
+        }
+        std::sort(children.begin(), children.end(),
+                  [](const Child& a, const Child& b) { return a.name932 < b.name932; });
+        return children;
+    }
+
+    void Add(const fs::path& relative, std::string path, bool folder)
+    {
+        const fs::path source = m_root / relative;
+        if (folder)
+            path += '\\';
+        if (path.size() >= PathFieldSize)
+            throw ToolError(Show(source) + ": its path in the package is " + std::to_string(path.size()) +
+                            " bytes in code page 932, over the limit of " + std::to_string(PathFieldSize - 1));
+        char field[PathFieldSize] = {};
+        std::memcpy(field, path.data(), path.size());
+        const RecordProblem problem = CheckUpdatePath(field, m_classifier);
+        if (problem != RecordProblem::None)
+            throw ToolError(Show(source) + ": the updater would refuse its path: " + DescribeProblem(problem));
+
+        PackageItem item;
+        item.relative = relative;
+        item.path = path;
+        item.folder = folder;
+        if (!folder) {
+            // The updater takes every path ending in the byte 0x5C for a folder,
+            // even when that byte is the second half of a character such as 表.
+            if (path.back() == '\\')
+                throw ToolError(Show(source) +
+                                ": its name ends in the byte 0x5C, which the updater would take for a folder");
+            const std::uintmax_t size = fs::file_size(source);
+            if (size > 0xFFFFFFFFu)
+                throw ToolError(Show(source) + ": " + std::to_string(size) +
+                                " bytes; a file in a package must be smaller than 4 GiB");
+            item.size = static_cast<std::uint32_t>(size);
+        }
+        m_items.push_back(std::move(item));
+        if (folder)
+            ScanFolder(relative, path);
+    }
+
+    const fs::path m_root;
+    const MbcsClassifier m_classifier = MbcsClassifier::ForKnownCodePage(932);
+    std::vector<PackageItem> m_items;
+};
+
+} // namespace
+
+std::vector<PackageItem> ScanPackageTree(const fs::path& root)
+{
+    if (!fs::is_directory(root))
+        throw ToolError(Show(root) + ": not a folder");
+    TreeScanner scanner(root);
+    scanner.ScanFolder(fs::path(), std::string());
+    std::vector<PackageItem> items = scanner.TakeItems();
+    if (std::none_of(items.begin(), items.end(), [](const PackageItem& item) { return !item.folder; }))
+        throw ToolError(Show(root) + ": holds no files, so there is nothing to package");
+    if (items.size() > MaxRecordCount)
+        throw ToolError(Show(root) + ": " + std::to_string(items.size()) + " files and folders, over the limit of " +
+                        std::to_string(MaxRecordCount));
+    return items;
+}
