@@ -1,1 +1,132 @@
-// placeholder, replaced by its implementation
+#include "DataFiles.h"
+
+#include "PathHelpers.h"
+#include "Validation.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+UpdateInfoHeader g_UpdateInfoHeader;
+LedgerHeader g_LedgerHeader;
+FileEntry* UpdateEntries = nullptr;
+FileEntry* LedgerEntries = nullptr;
+
+namespace {
+
+using EntryArray = std::unique_ptr<FileEntry[]>;
+
+// Zero-filled, so records beyond those read are defined too. Null when the
+// count is beyond the data model or memory is exhausted.
+EntryArray AllocateEntries(std::uint32_t count)
+{
+    if (count > MaxRecordCount)
+        return nullptr;
+    return EntryArray(new (std::nothrow) FileEntry[count]());
+}
+
+// Reads count records in one call; false unless all of them arrived.
+bool ReadEntries(CFile& file, FileEntry* entries, std::uint32_t count)
+{
+    const std::uint32_t bytes = count * static_cast<std::uint32_t>(sizeof(FileEntry));
+    return file.Read(entries, bytes) == bytes;
+}
+
+bool UpdatePathsAreSafe(const FileEntry* entries, std::uint32_t count)
+{
+    const MbcsClassifier& classifier = ActiveCodePageClassifier();
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (CheckUpdatePath(entries[i].Path, classifier) != RecordProblem::None)
+            return false;
+    return true;
+}
+
+// The new ledger goes to this file beside the old one first.
+bool TemporaryLedgerPath(char (&temporary)[PathCapacity], const char* path)
+{
+    const int length = std::snprintf(temporary, sizeof temporary, "%s.~up", path);
+    return length > 0 && static_cast<std::size_t>(length) < sizeof temporary;
+}
+
+bool WriteLedger(CFile& file)
+{
+    const std::uint32_t count = g_LedgerHeader.EntryCount;
+    if (count > MaxRecordCount || (count > 0 && LedgerEntries == nullptr))
+        return false;
+    const std::uint32_t bytes = count * static_cast<std::uint32_t>(sizeof(FileEntry));
+    const bool headerWritten = file.Write(&g_LedgerHeader, sizeof g_LedgerHeader) == sizeof g_LedgerHeader;
+    const bool recordsWritten = file.Write(LedgerEntries, bytes) == bytes;
+    return headerWritten && recordsWritten && FlushFileBuffers(file.NativeHandle());
+}
+
+} // namespace
+
+bool LoadUpdateInfo(CFile& file, const char* path)
+{
+    if (!file.Open(path))
+        return false;
+    UpdateInfoHeader header{};
+    file.Read(&header, sizeof header);
+    const std::uint32_t count = header.EntryCount;
+    if (file.Size() < RequiredFileSize(sizeof header, count) || !RecordCountsFit(count, 0)
+        || CheckUpdateInfoHeader(header) != RecordProblem::None) {
+        file.Close();
+        return false;
+    }
+    EntryArray entries = AllocateEntries(count);
+    const bool loaded = entries && ReadEntries(file, entries.get(), count)
+        && UpdatePathsAreSafe(entries.get(), count);
+    file.Close();
+    if (!loaded)
+        return false;
+    g_UpdateInfoHeader = header;
+    delete[] UpdateEntries;
+    UpdateEntries = entries.release();
+    return true;
+}
+
+bool LoadLedger(CFile& file, const char* path)
+{
+    if (!file.Open(path))
+        return false;
+    LedgerHeader header{};
+    file.Read(&header, sizeof header);
+    const std::uint32_t count = header.EntryCount;
+    if (file.Size() < RequiredFileSize(sizeof header, count)
+        || !RecordCountsFit(g_UpdateInfoHeader.EntryCount, count)) {
+        file.Close();
+        return false;
+    }
+    // Room for every update record, since the copy pass may append each one.
+    EntryArray entries = AllocateEntries(g_UpdateInfoHeader.EntryCount + count);
+    const bool loaded = entries && ReadEntries(file, entries.get(), count);
+    file.Close();
+    if (!loaded)
+        return false;
+    g_LedgerHeader = header;
+    delete[] LedgerEntries;
+    LedgerEntries = entries.release();
+    return true;
+}
+
+bool SaveLedger(CFile& file, const char* path)
+{
+    char temporary[PathCapacity];
+    if (!TemporaryLedgerPath(temporary, path) || !file.Open(temporary, true))
+        return false;
+    const bool written = WriteLedger(file);
+    file.Close();
+    // One rename replaces the old ledger, so it is never seen half-written.
+    if (written && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileA(temporary);
+    return false;
+}
+
+void FreeEntryArrays()
+{
+    delete[] UpdateEntries;
+    UpdateEntries = nullptr;
+    delete[] LedgerEntries;
+    LedgerEntries = nullptr;
+}
