@@ -1,0 +1,144 @@
+#include "Validation.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+const MbcsClassifier ShiftJis = MbcsClassifier::ForKnownCodePage(932);
+
+struct PathField {
+    char bytes[PathFieldSize] = {};
+    explicit PathField(const std::string& text)
+    {
+        std::memcpy(bytes, text.data(), text.size() < PathFieldSize ? text.size() : PathFieldSize);
+    }
+};
+
+struct PathCase {
+    const char* path;
+    RecordProblem expected;
+};
+
+const PathCase PathCases[] = {
+    {"a.txt", RecordProblem::None},
+    {"bin\\a.dll", RecordProblem::None},
+    {"bin\\", RecordProblem::None},
+    {"bin\\sub\\", RecordProblem::None},
+    {".config\\a..b\\c.", RecordProblem::None},
+    {"a b\\\xB1\xB2", RecordProblem::None}, // half-width katakana stand alone
+    // 表 ends in 0x5C and ポ in 0x7C; both trail bytes are part of the name.
+    {"\x95\x5C", RecordProblem::None},
+    {"\x95\x5C\\", RecordProblem::None},
+    {"\x95\x5C\\\x83\x7C.txt", RecordProblem::None},
+
+    {"", RecordProblem::EmptyPath},
+
+    {"\\a.txt", RecordProblem::AbsolutePath},
+    {"\\\\server\\share\\a.txt", RecordProblem::AbsolutePath},
+    {"/a.txt", RecordProblem::AbsolutePath},
+    {"C:\\Windows\\a.dll", RecordProblem::AbsolutePath},
+    {"C:a.dll", RecordProblem::AbsolutePath},
+    {"a.txt:stream", RecordProblem::AbsolutePath},
+
+    {".", RecordProblem::DotComponent},
+    {"..", RecordProblem::DotComponent},
+    {"..\\a.txt", RecordProblem::DotComponent},
+    {"bin\\..\\..\\a.txt", RecordProblem::DotComponent},
+    {"bin\\..", RecordProblem::DotComponent},
+    {"bin\\.\\a.txt", RecordProblem::DotComponent},
+    {".. \\a.txt", RecordProblem::DotComponent},
+    {"bin\\. .\\", RecordProblem::DotComponent},
+    {"...", RecordProblem::DotComponent},
+    {"  \\a.txt", RecordProblem::DotComponent},
+
+    {"bin\\\\a.txt", RecordProblem::EmptyComponent},
+    {"bin\\\\", RecordProblem::EmptyComponent},
+    {"\x95\x5C\\\\", RecordProblem::EmptyComponent},
+
+    {"bin/a.txt", RecordProblem::ForbiddenCharacter},
+    {"a*.txt", RecordProblem::ForbiddenCharacter},
+    {"a?.txt", RecordProblem::ForbiddenCharacter},
+    {"a\".txt", RecordProblem::ForbiddenCharacter},
+    {"a<b", RecordProblem::ForbiddenCharacter},
+    {"a>b", RecordProblem::ForbiddenCharacter},
+    {"a|b", RecordProblem::ForbiddenCharacter},
+    {"a\x01", RecordProblem::ForbiddenCharacter},
+    {"a\tb", RecordProblem::ForbiddenCharacter},
+    {"a\x1F", RecordProblem::ForbiddenCharacter},
+    // 0x3F cannot follow a lead byte, so it stands for itself.
+    {"\x83?", RecordProblem::ForbiddenCharacter},
+};
+
+TEST(CheckUpdatePath, ClassifiesPathsInShiftJis)
+{
+    for (const PathCase& c : PathCases) {
+        const PathField field(c.path);
+        EXPECT_EQ(CheckUpdatePath(field.bytes, ShiftJis), c.expected)
+            << "path \"" << c.path << "\": " << DescribeProblem(c.expected);
+    }
+}
+
+TEST(CheckUpdatePath, TrailByteIsASeparatorOnlyInASingleByteCodePage)
+{
+    const PathField field("\x95\x5C\\");
+    EXPECT_EQ(CheckUpdatePath(field.bytes, ShiftJis), RecordProblem::None);
+    EXPECT_EQ(CheckUpdatePath(field.bytes, MbcsClassifier()), RecordProblem::EmptyComponent);
+}
+
+TEST(CheckUpdatePath, NeedsATerminatorWithinTheField)
+{
+    const PathField longest(std::string(PathFieldSize - 1, 'a'));
+    EXPECT_EQ(CheckUpdatePath(longest.bytes, ShiftJis), RecordProblem::None);
+    const PathField full(std::string(PathFieldSize, 'a'));
+    EXPECT_EQ(CheckUpdatePath(full.bytes, ShiftJis), RecordProblem::UnterminatedPath);
+}
+
+TEST(CheckUpdateInfoHeader, EachTextFieldNeedsATerminator)
+{
+    UpdateInfoHeader header{};
+    EXPECT_EQ(CheckUpdateInfoHeader(header), RecordProblem::None);
+
+    struct Case {
+        char* field;
+        RecordProblem expected;
+    } cases[] = {
+        {header.ProductName, RecordProblem::UnterminatedProductName},
+        {header.RegistryKey, RecordProblem::UnterminatedRegistryKey},
+        {header.RegistryValueName, RecordProblem::UnterminatedRegistryValueName},
+    };
+    for (const Case& c : cases) {
+        std::memset(c.field, 'x', TextFieldSize - 1);
+        c.field[TextFieldSize - 1] = '\0';
+        EXPECT_EQ(CheckUpdateInfoHeader(header), RecordProblem::None);
+        c.field[TextFieldSize - 1] = 'x';
+        EXPECT_EQ(CheckUpdateInfoHeader(header), c.expected);
+        c.field[0] = '\0';
+    }
+}
+
+TEST(RecordCountsFit, BothCountsAndTheirSumStayWithinTheDataModel)
+{
+    struct Case {
+        std::uint32_t update;
+        std::uint32_t ledger;
+        bool fits;
+    } const cases[] = {
+        {0, 0, true},
+        {MaxRecordCount, 0, true},
+        {0, MaxRecordCount, true},
+        {MaxRecordCount - 20000, 20000, true},
+        {MaxRecordCount + 1, 0, false},
+        {0, MaxRecordCount + 1, false},
+        {MaxRecordCount - 20000, 20001, false},
+        {0xFFFFFFFFu, 1, false}, // the 32-bit sum wraps to 0
+        {2, 0xFFFFFFFEu, false},
+        {0x80000000u, 0x80000000u, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(RecordCountsFit(c.update, c.ledger), c.fits) << c.update << " + " << c.ledger;
+}
+
+} // namespace
