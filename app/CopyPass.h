@@ -12,3 +12,8 @@ extern std::int32_t CancelFlag;
 // merges every finished entry into the ledger in memory. Both folders end with
 // a backslash. False when a file could not be copied or Cancel stopped the pass.
 bool CopyPass(HWND progressWindow, const char* installFolder, const char* sourceFolder);
+
+// Whether every update path, joined to either folder (and, for a file, with
+// the suffix of its temporary copy), fits a path buffer. Checked before the
+// user is asked, so that the pass never meets a path it cannot form.
+bool UpdateFitsFolders(const char* installFolder, const char* sourceFolder);

@@ -1,0 +1,501 @@
+#include "CopyPass.h"
+#include "DataFiles.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// What the copy pass showed: every progress position and status text, as
+// received by real child windows with the dialog's control ids.
+struct Recording {
+    std::vector<unsigned> progress;
+    std::vector<std::string> status;
+};
+Recording g_recording;
+
+LRESULT CALLBACK RecordingControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == PBM_SETPOS) {
+        g_recording.progress.push_back(static_cast<unsigned>(wParam));
+        return 0;
+    }
+    if (message == WM_SETTEXT && GetDlgCtrlID(window) == IDC_STATUS_TEXT)
+        g_recording.status.emplace_back(reinterpret_cast<const char*>(lParam));
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Sets CancelFlag the way the progress dialog's Cancel button does.
+LRESULT CALLBACK CancellingParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
+        CancelFlag = 1;
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class ProgressWindow {
+public:
+    ProgressWindow()
+    {
+        const HINSTANCE instance = GetModuleHandleA(nullptr);
+        static const bool registered = [instance] {
+            WNDCLASSA control{};
+            control.lpfnWndProc = RecordingControlProc;
+            control.hInstance = instance;
+            control.lpszClassName = "RecordingControl";
+            WNDCLASSA parent{};
+            parent.lpfnWndProc = CancellingParentProc;
+            parent.hInstance = instance;
+            parent.lpszClassName = "CancellingParent";
+            return RegisterClassA(&control) != 0 && RegisterClassA(&parent) != 0;
+        }();
+        EXPECT_TRUE(registered);
+        m_window = CreateWindowA("CancellingParent", "progress", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                                 instance, nullptr);
+        CreateWindowA("RecordingControl", "", WS_CHILD, 0, 0, 10, 10, m_window,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROGRESS_BAR)), instance, nullptr);
+        CreateWindowA("RecordingControl", "Static", WS_CHILD, 0, 0, 10, 10, m_window,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_TEXT)), instance, nullptr);
+    }
+    ~ProgressWindow() { DestroyWindow(m_window); }
+    HWND Handle() const { return m_window; }
+
+private:
+    HWND m_window = nullptr;
+};
+
+FileEntry Entry(const std::string& path, std::uint32_t size, std::uint32_t extra = 0)
+{
+    FileEntry entry{};
+    std::memcpy(entry.Path, path.c_str(), path.size() + 1);
+    entry.Size = size;
+    entry.Extra = extra;
+    return entry;
+}
+
+std::string ReadWhole(const std::string& path)
+{
+    std::string bytes;
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteWhole(const std::string& path, const std::string& bytes)
+{
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD wrote = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
+        ASSERT_TRUE(WriteFile(file, bytes.data() + done, chunk, &wrote, nullptr));
+        done += wrote;
+    }
+    CloseHandle(file);
+}
+
+std::string Pattern(std::size_t size, char seed)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(seed + i * 7 + i / 251);
+    return bytes;
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveTree(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string path = folder + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+// A scratch installation and update source, with the update and the ledger
+// held in test-owned arrays behind the process-wide pointers.
+class CopyPassTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : name)
+            if (c == '/')
+                c = '-';
+        m_root = std::string(temp) + "copypass-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+        RemoveTree(m_root);
+        ASSERT_TRUE(CreateDirectoryA(m_root.c_str(), nullptr));
+        m_install = m_root + "\\install\\";
+        m_source = m_root + "\\data\\";
+        CreateDirectoryA(m_install.c_str(), nullptr);
+        CreateDirectoryA(m_source.c_str(), nullptr);
+        CancelFlag = 0;
+        g_recording = {};
+        g_LedgerHeader = {};
+        g_UpdateInfoHeader = {};
+        DrainMessages();
+    }
+
+    void TearDown() override
+    {
+        UpdateEntries = nullptr;
+        LedgerEntries = nullptr;
+        g_UpdateInfoHeader = {};
+        g_LedgerHeader = {};
+        CancelFlag = 0;
+        DrainMessages();
+        RemoveTree(m_root);
+    }
+
+    static void DrainMessages()
+    {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+
+    void SetUpdate(const std::vector<FileEntry>& entries)
+    {
+        m_update = entries;
+        UpdateEntries = m_update.data();
+        g_UpdateInfoHeader.EntryCount = static_cast<std::uint32_t>(m_update.size());
+    }
+
+    void SetLedger(const std::vector<FileEntry>& records, std::uint32_t fileCount, std::uint32_t totalSize)
+    {
+        m_ledger = records;
+        m_ledger.resize(records.size() + m_update.size());
+        LedgerEntries = m_ledger.data();
+        g_LedgerHeader.EntryCount = static_cast<std::uint32_t>(records.size());
+        g_LedgerHeader.FileCount = fileCount;
+        g_LedgerHeader.TotalSize = totalSize;
+    }
+
+    void AddSource(const std::string& relative, const std::string& bytes) { WriteWhole(m_source + relative, bytes); }
+
+    bool Run() { return CopyPass(m_window.Handle(), m_install.c_str(), m_source.c_str()); }
+
+    std::string m_root;
+    std::string m_install;
+    std::string m_source;
+    std::vector<FileEntry> m_update;
+    std::vector<FileEntry> m_ledger;
+    ProgressWindow m_window;
+};
+
+std::vector<unsigned> Halves(unsigned count)
+{
+    std::vector<unsigned> values;
+    for (unsigned k = 0; k < count; ++k)
+        values.push_back(k / 2);
+    return values;
+}
+
+std::vector<unsigned> Steps(unsigned count)
+{
+    std::vector<unsigned> values;
+    for (unsigned k = 0; k < count; ++k)
+        values.push_back(k);
+    return values;
+}
+
+std::vector<unsigned> Then100(std::vector<unsigned> values)
+{
+    values.push_back(100);
+    return values;
+}
+
+TEST_F(CopyPassTest, ProgressFollowsBothFormulasAndCopiesEveryByte)
+{
+    struct Case {
+        std::uint32_t size;
+        std::vector<unsigned> progress;
+    };
+    const Case cases[] = {
+        {250000, {0, 40, 80, 100}},
+        {200000, {0, 50, 100, 100}},
+        {0, {0, 100}},
+        {10000000, Then100(Steps(101))},
+        // Above the switch the value is p / (s / 100); the first formula would give k - 1 here.
+        {10000001, Then100(Steps(101))},
+        {20000000, Then100(Halves(201))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        const std::string name = "f" + std::to_string(c.size) + ".bin";
+        const std::string bytes = Pattern(c.size, static_cast<char>(c.size));
+        AddSource(name, bytes);
+        SetUpdate({Entry(name, c.size)});
+        SetLedger({}, 0, 0);
+        g_recording = {};
+        ASSERT_TRUE(Run());
+        EXPECT_EQ(g_recording.progress, c.progress);
+        ASSERT_EQ(g_recording.status.size(), 1u);
+        // "<path>をコピー中..."
+        EXPECT_EQ(g_recording.status[0], name + "\x82\xf0\x83\x52\x83\x73\x81\x5b\x92\x86...");
+        EXPECT_TRUE(ReadWhole(m_install + name) == bytes);
+        EXPECT_FALSE(Exists(m_install + name + ".~up"));
+    }
+}
+
+TEST_F(CopyPassTest, NoEntriesCreatesTheInstallationFolderAndLeavesTheLedger)
+{
+    m_install = m_root + "\\deep\\er\\install\\";
+    SetUpdate({});
+    SetLedger({Entry("a.txt", 5)}, 1, 5);
+    ASSERT_TRUE(Run());
+    EXPECT_TRUE(Exists(m_install));
+    EXPECT_EQ(g_LedgerHeader.EntryCount, 1u);
+    EXPECT_EQ(g_LedgerHeader.TotalSize, 5u);
+    EXPECT_TRUE(g_recording.progress.empty());
+    EXPECT_TRUE(g_recording.status.empty());
+}
+
+TEST_F(CopyPassTest, CancelStopsAfterTheFirstFullChunkAndKeepsTheOldFile)
+{
+    AddSource("first.txt", Pattern(5000, 'a'));
+    AddSource("big.bin", Pattern(350000, 'b'));
+    AddSource("after.txt", Pattern(10, 'c'));
+    WriteWhole(m_install + "big.bin", "installed");
+    SetUpdate({Entry("first.txt", 5000), Entry("big.bin", 350000), Entry("after.txt", 10)});
+    SetLedger({}, 0, 0);
+    PostMessageA(m_window.Handle(), WM_COMMAND, IDCANCEL, 0);
+
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(CancelFlag, 1);
+    // first.txt: 0 then 100; big.bin: 0 before its first chunk, then the dispatch delivered Cancel.
+    EXPECT_EQ(g_recording.progress, (std::vector<unsigned>{0, 100, 0}));
+    EXPECT_EQ(ReadWhole(m_install + "big.bin"), "installed");
+    EXPECT_FALSE(Exists(m_install + "big.bin.~up"));
+    EXPECT_FALSE(Exists(m_install + "after.txt"));
+    ASSERT_EQ(g_LedgerHeader.EntryCount, 1u);
+    EXPECT_STREQ(LedgerEntries[0].Path, "first.txt");
+    EXPECT_EQ(g_LedgerHeader.FileCount, 1u);
+    EXPECT_EQ(g_LedgerHeader.TotalSize, 5000u);
+}
+
+TEST_F(CopyPassTest, SmallFilesDispatchNothingSoCancelHasNoEffect)
+{
+    AddSource("a.txt", Pattern(99999, 'a'));
+    AddSource("b.txt", Pattern(1, 'b'));
+    SetUpdate({Entry("a.txt", 99999), Entry("b.txt", 1)});
+    SetLedger({}, 0, 0);
+    PostMessageA(m_window.Handle(), WM_COMMAND, IDCANCEL, 0);
+
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(CancelFlag, 0);
+    MSG message;
+    EXPECT_TRUE(PeekMessageA(&message, m_window.Handle(), WM_COMMAND, WM_COMMAND, PM_NOREMOVE));
+    EXPECT_EQ(g_LedgerHeader.EntryCount, 2u);
+}
+
+struct MergeCase {
+    const char* name;
+    std::vector<FileEntry> ledger;
+    std::uint32_t fileCount;
+    std::uint32_t totalSize;
+    std::vector<FileEntry> update;
+    std::vector<FileEntry> expectedLedger;
+    std::uint32_t expectedFileCount;
+    std::uint32_t expectedTotalSize;
+};
+
+class LedgerMergeTest : public CopyPassTest, public ::testing::WithParamInterface<MergeCase> {};
+
+TEST_P(LedgerMergeTest, MergesEveryFinishedEntry)
+{
+    const MergeCase& c = GetParam();
+    CreateDirectoryA((m_source + "bin").c_str(), nullptr);
+    CreateDirectoryA((m_install + "bin").c_str(), nullptr);
+    for (const FileEntry& entry : c.update) {
+        const std::size_t length = std::strlen(entry.Path);
+        if (entry.Path[length - 1] != '\\')
+            AddSource(entry.Path, Pattern(entry.Size, 'x'));
+    }
+    SetUpdate(c.update);
+    SetLedger(c.ledger, c.fileCount, c.totalSize);
+
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(g_LedgerHeader.EntryCount, c.expectedLedger.size());
+    for (std::size_t i = 0; i < c.expectedLedger.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_STREQ(LedgerEntries[i].Path, c.expectedLedger[i].Path);
+        EXPECT_EQ(LedgerEntries[i].Size, c.expectedLedger[i].Size);
+        EXPECT_EQ(LedgerEntries[i].Extra, c.expectedLedger[i].Extra);
+    }
+    EXPECT_EQ(g_LedgerHeader.FileCount, c.expectedFileCount);
+    EXPECT_EQ(g_LedgerHeader.TotalSize, c.expectedTotalSize);
+}
+
+const std::string Katakana_a = "\x83\x41";      // ア
+const std::string Katakana_di = "\x83\x61";     // ヂ
+const std::string FullWidthA = "\x82\x60";      // Ａ
+const std::string FullWidthSmallA = "\x82\x81"; // ａ
+const std::string Hyou = "\x95\x5c";            // 表, trail byte 0x5C
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LedgerMergeTest,
+    ::testing::Values(
+        MergeCase{"OtherLetterCaseKeepsTheLedgersPath",
+                  {Entry("BIN\\A.DLL", 100, 1)}, 1, 100,
+                  {Entry("bin\\a.dll", 130, 2)},
+                  {Entry("BIN\\A.DLL", 130, 2)}, 1, 130},
+        MergeCase{"SmallerNewSizeLowersTheTotal",
+                  {Entry("bin\\a.dll", 500)}, 1, 700,
+                  {Entry("bin\\a.dll", 200)},
+                  {Entry("bin\\a.dll", 200)}, 1, 400},
+        MergeCase{"TrailByteInTheFoldedRangeMatches",
+                  {Entry(Katakana_a + ".txt", 3)}, 1, 3,
+                  {Entry(Katakana_di + ".txt", 4)},
+                  {Entry(Katakana_a + ".txt", 4)}, 1, 4},
+        MergeCase{"FullWidthLettersAreNotFolded",
+                  {Entry(FullWidthA + ".txt", 3)}, 1, 3,
+                  {Entry(FullWidthSmallA + ".txt", 4)},
+                  {Entry(FullWidthA + ".txt", 3), Entry(FullWidthSmallA + ".txt", 4)}, 2, 7},
+        MergeCase{"SameFileTwiceMatchesTheRecordJustAppended",
+                  {}, 0, 0,
+                  {Entry("new.txt", 10, 1), Entry("NEW.TXT", 12, 2)},
+                  {Entry("new.txt", 12, 2)}, 1, 12},
+        MergeCase{"NewFolderRaisesOnlyTheEntryCount",
+                  {}, 3, 9,
+                  {Entry("bin\\", 77, 5)},
+                  {Entry("bin\\", 77, 5)}, 3, 9},
+        MergeCase{"KnownFolderChangesNothing",
+                  {Entry("Bin\\", 1, 1)}, 0, 0,
+                  {Entry("bin\\", 2, 2)},
+                  {Entry("Bin\\", 1, 1)}, 0, 0},
+        MergeCase{"TrailingTrailByte5CIsAFolder",
+                  {}, 0, 0,
+                  {Entry("bin\\" + Hyou, 42, 0)},
+                  {Entry("bin\\" + Hyou, 42, 0)}, 0, 0},
+        MergeCase{"TotalSizeWraps",
+                  {}, 1, 0xFFFFFF00u,
+                  {Entry("big.txt", 0x200)},
+                  {Entry("big.txt", 0x200)}, 2, 0x100}),
+    [](const ::testing::TestParamInfo<MergeCase>& info) { return std::string(info.param.name); });
+
+TEST_F(CopyPassTest, FolderEndingInTrailByte5CIsCreatedWhole)
+{
+    const std::string folder = "bin\\" + Hyou;
+    SetUpdate({Entry("bin\\", 0), Entry(folder, 0)});
+    SetLedger({}, 0, 0);
+    ASSERT_TRUE(Run());
+    const DWORD attributes = GetFileAttributesA((m_install + folder).c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    // The one folder made inside bin is the whole name, nothing for its lead byte alone.
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((m_install + "bin\\*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    do {
+        if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0)
+            names.emplace_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    EXPECT_EQ(names, std::vector<std::string>{Hyou});
+}
+
+TEST_F(CopyPassTest, ReadOnlyDestinationIsReplaced)
+{
+    WriteWhole(m_install + "a.txt", "old");
+    SetFileAttributesA((m_install + "a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    AddSource("a.txt", "new contents");
+    SetUpdate({Entry("a.txt", 12)});
+    SetLedger({}, 0, 0);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(ReadWhole(m_install + "a.txt"), "new contents");
+}
+
+TEST_F(CopyPassTest, DestinationInUseFailsAndLeavesItWhole)
+{
+    AddSource("first.txt", "1");
+    AddSource("busy.dll", Pattern(150000, 'n'));
+    WriteWhole(m_install + "busy.dll", "old library");
+    SetUpdate({Entry("first.txt", 1), Entry("busy.dll", 150000)});
+    SetLedger({}, 0, 0);
+    const HANDLE holder = CreateFileA((m_install + "busy.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+
+    EXPECT_FALSE(Run());
+    CloseHandle(holder);
+    EXPECT_EQ(ReadWhole(m_install + "busy.dll"), "old library");
+    EXPECT_FALSE(Exists(m_install + "busy.dll.~up"));
+    ASSERT_EQ(g_LedgerHeader.EntryCount, 1u);
+    EXPECT_STREQ(LedgerEntries[0].Path, "first.txt");
+}
+
+TEST_F(CopyPassTest, MissingSourceFailsWithoutTouchingTheDestination)
+{
+    WriteWhole(m_install + "a.txt", "installed");
+    SetUpdate({Entry("a.txt", 5)});
+    SetLedger({}, 0, 0);
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(ReadWhole(m_install + "a.txt"), "installed");
+    EXPECT_FALSE(Exists(m_install + "a.txt.~up"));
+    EXPECT_EQ(g_LedgerHeader.EntryCount, 0u);
+}
+
+TEST_F(CopyPassTest, PathsMustFitWithEitherFolder)
+{
+    const std::string install(200, 'i');
+    const std::string source(100, 's');
+    // A file also needs room for the suffix of its temporary copy.
+    const std::string fitsFile(259 - 200 - 4, 'f');
+    const std::string fitsFolder(259 - 200 - 1, 'd');
+    struct Case {
+        std::string path;
+        bool fits;
+    };
+    const Case cases[] = {
+        {fitsFile, true},
+        {fitsFile + "x", false},
+        {fitsFolder + "\\", true},
+        {fitsFolder + "x\\", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.size());
+        SetUpdate({Entry(c.path, 1)});
+        EXPECT_EQ(UpdateFitsFolders(install.c_str(), source.c_str()), c.fits);
+    }
+    SetUpdate({Entry(std::string(100, 'p'), 1)});
+    EXPECT_FALSE(UpdateFitsFolders("C:\\", std::string(160, 's').c_str()));
+}
+
+} // namespace
