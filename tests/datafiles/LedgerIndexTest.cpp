@@ -41,7 +41,7 @@ TEST(LedgerPathsMatch, FoldsOnlyAsciiCapitals)
 
 // The ledger's field ends at the end of a page followed by one that cannot be
 // read, so any read past its 260 bytes would crash the test.
-TEST(LedgerPathsMatch, UnterminatedLedgerPathNeverMatchesAndIsNotReadPastItsField)
+TEST(LedgerIndex, UnterminatedLedgerPathNeverMatchesAndIsNotReadPastItsField)
 {
     SYSTEM_INFO system;
     GetSystemInfo(&system);
@@ -57,6 +57,12 @@ TEST(LedgerPathsMatch, UnterminatedLedgerPathNeverMatchesAndIsNotReadPastItsFiel
     const std::string same(PathFieldSize, 'A');
     EXPECT_FALSE(LedgerPathsMatch(ledgerPath, shorter.c_str()));
     EXPECT_FALSE(LedgerPathsMatch(ledgerPath, same.c_str()));
+
+    // The record's Size and Extra lie in the unreadable page; only Path may be read.
+    LedgerIndex index;
+    index.Build(reinterpret_cast<const FileEntry*>(ledgerPath), 1);
+    EXPECT_EQ(index.Find(shorter.c_str()), LedgerIndex::NotFound);
+    EXPECT_EQ(index.Find(ledgerPath), LedgerIndex::NotFound);
 
     VirtualFree(pages, 0, MEM_RELEASE);
 }
