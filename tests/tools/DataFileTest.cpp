@@ -77,7 +77,7 @@ TEST(DataFileShow, PrintsUpdateInformationAndWhatIsMissingFromIt)
                           "Registry key        Software\\Example\n"
                           "Registry value      InstallDir\n"
                           "Entries             2 (1 folder, 0 files, 0 bytes)\n"
-                          "Only 1 of the records are in the file.\n"
+                          "The file holds only 1 of its 2 records.\n"
                           "\n"
                           "      Size       Extra  Path\n"
                           "         0           0  bin\\\n");

@@ -62,7 +62,8 @@ std::string FormatDataFile(const DataFile& file, const std::string& name)
         text += Line("Total size", total);
     }
     if (file.records.size() < file.EntryCount())
-        text += "Only " + std::to_string(file.records.size()) + " of the records are in the file.\n";
+        text += "The file holds only " + std::to_string(file.records.size()) + " of its " +
+                std::to_string(file.EntryCount()) + " records.\n";
     if (file.records.empty())
         return text;
     text += "\n      Size       Extra  Path\n";
