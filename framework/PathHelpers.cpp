@@ -79,8 +79,6 @@ char* GetDirectory(PathBuffer& destination, const char* source)
 
 char* StripFileName(PathBuffer& path)
 {
-    if (BoundedLength(path) >= PathCapacity)
-        return path;
     PathBuffer work;
     std::memcpy(work, path, sizeof work);
     return GetDirectory(path, work);

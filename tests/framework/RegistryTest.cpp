@@ -137,6 +137,9 @@ const ValueCase valueCases[] = {
     {"unterminated with room", REG_SZ, "ABCDE", 260, true, Terminated("ABCDE")},
     {"unterminated filling the buffer", REG_SZ, "ABCDE", 5, false, ""},
     {"unterminated binary with room", REG_BINARY, "\x01\x02\x03", 4, true, Terminated("\x01\x02\x03")},
+    {"unterminated binary filling the buffer", REG_BINARY, "\x01\x02\x03", 3, false, ""},
+    {"binary holding a NUL, filling the buffer", REG_BINARY, std::string("\x01\x00\x03", 3), 3, true,
+     std::string("\x01\x00\x03", 3)},
 };
 
 TEST_F(RegistryTest, QueryValueReadsWhatFitsWithATerminator)
