@@ -11,16 +11,17 @@
 
 namespace {
 
+BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR languages)
+{
+    reinterpret_cast<std::vector<WORD>*>(languages)->push_back(language);
+    return TRUE;
+}
+
 std::vector<WORD> ResourceLanguages(LPCWSTR type, WORD id)
 {
     std::vector<WORD> languages;
-    EnumResourceLanguagesW(
-        GetModuleHandleW(nullptr), type, MAKEINTRESOURCEW(id),
-        [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found) -> BOOL {
-            reinterpret_cast<std::vector<WORD>*>(found)->push_back(language);
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&languages));
+    EnumResourceLanguagesW(GetModuleHandleW(nullptr), type, MAKEINTRESOURCEW(id), AddLanguage,
+                           reinterpret_cast<LONG_PTR>(&languages));
     return languages;
 }
 
