@@ -117,8 +117,9 @@ std::vector<PackageItem> ScanPackageTree(const fs::path& root)
     TreeScanner scanner(root);
     scanner.ScanFolder(fs::path(), std::string());
     std::vector<PackageItem> items = scanner.TakeItems();
-    if (std::none_of(items.begin(), items.end(), [](const PackageItem& item) { return !item.folder; }))
-        throw ToolError(Show(root) + ": holds no files, so there is nothing to package");
+    // An update of folders alone is valid; one of nothing at all is a mistake.
+    if (items.empty())
+        throw ToolError(Show(root) + ": is empty, so there is nothing to package");
     if (items.size() > MaxRecordCount)
         throw ToolError(Show(root) + ": " + std::to_string(items.size()) + " files and folders, over the limit of " +
                         std::to_string(MaxRecordCount));
