@@ -1,6 +1,7 @@
 #include "CopyPass.h"
 #include "DataFiles.h"
 #include "resource.h"
+#include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -124,42 +125,13 @@ bool Exists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void RemoveTree(const std::string& folder)
-{
-    WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string path = folder + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
 // A scratch installation and update source, with the update and the ledger
 // held in test-owned arrays behind the process-wide pointers.
 class CopyPassTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        for (char& c : name)
-            if (c == '/')
-                c = '-';
-        m_root = std::string(temp) + "copypass-" + std::to_string(GetCurrentProcessId()) + "-" + name;
-        RemoveTree(m_root);
-        ASSERT_TRUE(CreateDirectoryA(m_root.c_str(), nullptr));
+        m_root = m_scratch.Path();
         m_install = m_root + "\\install\\";
         m_source = m_root + "\\data\\";
         CreateDirectoryA(m_install.c_str(), nullptr);
@@ -179,7 +151,6 @@ protected:
         g_LedgerHeader = {};
         CancelFlag = 0;
         DrainMessages();
-        RemoveTree(m_root);
     }
 
     static void DrainMessages()
@@ -210,6 +181,7 @@ protected:
 
     bool Run() { return CopyPass(m_window.Handle(), m_install.c_str(), m_source.c_str()); }
 
+    ScratchFolder m_scratch{"copypass"};
     std::string m_root;
     std::string m_install;
     std::string m_source;

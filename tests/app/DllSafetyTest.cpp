@@ -1,6 +1,6 @@
 #include "DllSafety.h"
 
-#include "../datafiles/ScratchFolder.h"
+#include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,4 +1,5 @@
 #include "File.h"
+#include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
 #include <winioctl.h>
@@ -12,24 +13,6 @@
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-
-class ScopedHandle {
-public:
-    explicit ScopedHandle(HANDLE handle) : m_handle(handle) {}
-    ~ScopedHandle()
-    {
-        if (IsValid())
-            CloseHandle(m_handle);
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-    HANDLE Get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
 
 ScopedHandle OpenOther(const std::string& path, DWORD access, DWORD share)
 {
@@ -54,32 +37,7 @@ std::uint64_t SizeOnDisk(const std::string& path)
 
 class FileStream : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        static unsigned counter = 0;
-        char temp[MAX_PATH];
-        ASSERT_NE(GetTempPathA(sizeof temp, temp), 0u);
-        // Process ids repeat between runs, so a name left by an aborted run is skipped.
-        char folder[MAX_PATH];
-        do {
-            std::snprintf(folder, sizeof folder, "%supd-file-%lu-%u", temp, GetCurrentProcessId(), ++counter);
-        } while (!CreateDirectoryA(folder, nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
-        m_folder = folder;
-        ASSERT_NE(GetFileAttributesA(folder), INVALID_FILE_ATTRIBUTES);
-    }
-
-    void TearDown() override
-    {
-        for (const std::string& path : m_files)
-            DeleteFileA(path.c_str());
-        RemoveDirectoryA(m_folder.c_str());
-    }
-
-    std::string PathOf(const char* name)
-    {
-        m_files.push_back(m_folder + "\\" + name);
-        return m_files.back();
-    }
+    std::string PathOf(const char* name) { return m_folder.Path(name); }
 
     std::string MakeFile(const char* name, const Bytes& bytes)
     {
@@ -91,8 +49,7 @@ protected:
         return path;
     }
 
-    std::string m_folder;
-    std::vector<std::string> m_files;
+    ScratchFolder m_folder{"file"};
 };
 
 TEST_F(FileStream, MissingFileLeavesTheStreamClosed)

@@ -1,4 +1,5 @@
 #include "PathHelpers.h"
+#include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -225,18 +226,6 @@ std::set<std::string> Entries(const std::string& folder)
     return names;
 }
 
-void RemoveTree(const std::string& folder)
-{
-    for (const std::string& name : Entries(folder)) {
-        const std::string path = folder + name;
-        if (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveTree(path + "\\");
-        else
-            DeleteFileA(path.c_str());
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
 bool IsFolder(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -245,18 +234,8 @@ bool IsFolder(const std::string& path)
 
 class CreateDirectoryTreeTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        char temp[MAX_PATH];
-        ASSERT_NE(GetTempPathA(sizeof temp, temp), 0u);
-        char name[64];
-        std::snprintf(name, sizeof name, "pathhelpers_%lu_%lu\\", GetCurrentProcessId(), GetTickCount());
-        m_root = std::string(temp) + name;
-        ASSERT_TRUE(CreateDirectoryA(m_root.c_str(), nullptr));
-    }
-    void TearDown() override { RemoveTree(m_root); }
-
-    std::string m_root; // ends with a separator
+    ScratchFolder m_scratch{"pathhelpers"};
+    const std::string m_root = m_scratch.Path() + "\\"; // ends with a separator
 };
 
 TEST_F(CreateDirectoryTreeTest, CreatesParentsFirstAndTheLastComponent)
