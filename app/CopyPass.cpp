@@ -23,6 +23,10 @@ constexpr std::uint64_t SmallFileLimit = 10000000;
 // it only when complete, so an installed file is never left half-written.
 constexpr char TempSuffix[] = ".~up";
 constexpr std::size_t TempSuffixLength = sizeof(TempSuffix) - 1;
+// Under Wine one PeekMessageA is a round trip to the window server that costs
+// about as much as copying a chunk, so after full chunks a message is
+// dispatched at most this often; Cancel still takes effect within a blink.
+constexpr ULONGLONG MessageCheckIntervalMs = 50;
 
 std::size_t PathLength(const FileEntry& entry)
 {
@@ -162,6 +166,8 @@ bool CopyFileEntry(HWND window, const FileEntry& entry, const char* installFolde
         return false;
 
     std::uint64_t copied = 0;
+    bool dispatched = false;
+    ULONGLONG lastDispatch = 0;
     for (;;) {
         SetProgress(window, ProgressValue(input.Tell(), input.Size()));
         std::uint32_t written;
@@ -173,6 +179,13 @@ bool CopyFileEntry(HWND window, const FileEntry& entry, const char* installFolde
         copied += written;
         if (written < ChunkSize)
             break;
+        // Every file's first full chunk dispatches, so a click made before it
+        // counts; later ones wait out the interval.
+        const ULONGLONG now = GetTickCount64();
+        if (dispatched && now - lastDispatch < MessageCheckIntervalMs)
+            continue;
+        dispatched = true;
+        lastDispatch = now;
         DispatchOnePendingMessage();
         if (CancelFlag == 1)
             return false;
