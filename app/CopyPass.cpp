@@ -57,9 +57,21 @@ std::uint32_t ProgressValue(std::uint64_t position, std::uint64_t size)
     return static_cast<std::uint32_t>(position / (size / 100));
 }
 
-void SetProgress(HWND window, std::uint32_t value)
+// The dialog's controls are looked up once per pass: under Wine every
+// SendDlgItemMessageA or SetDlgItemTextA asks the window server for the
+// dialog's children again. The controls receive the same messages either way.
+struct ProgressControls {
+    explicit ProgressControls(HWND dialog)
+        : bar(GetDlgItem(dialog, IDC_PROGRESS_BAR)), status(GetDlgItem(dialog, IDC_STATUS_TEXT))
+    {
+    }
+    HWND bar;
+    HWND status;
+};
+
+void SetProgress(HWND progressBar, std::uint32_t value)
 {
-    SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, value, 0);
+    SendMessageA(progressBar, PBM_SETPOS, value, 0);
 }
 
 // Lets the progress dialog's Cancel button reach CancelFlag. At most one
@@ -136,8 +148,8 @@ private:
 };
 
 // Copies one file entry into place; false when it could not be copied whole.
-bool CopyFileEntry(HWND window, const FileEntry& entry, const char* installFolder,
-                         const char* sourceFolder)
+bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, const char* installFolder,
+                   const char* sourceFolder)
 {
     PathBuffer destination;
     PathBuffer source;
@@ -150,7 +162,7 @@ bool CopyFileEntry(HWND window, const FileEntry& entry, const char* installFolde
     // Room for the longest path with the format's own 13 bytes, so no name is cut.
     char status[PathFieldSize + 16];
     FormatText(status, CopyingStatusFormat, entry.Path);
-    SetDlgItemTextA(window, IDC_STATUS_TEXT, status);
+    SetWindowTextA(controls.status, status);
 
     SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
 
@@ -169,7 +181,7 @@ bool CopyFileEntry(HWND window, const FileEntry& entry, const char* installFolde
     bool dispatched = false;
     ULONGLONG lastDispatch = 0;
     for (;;) {
-        SetProgress(window, ProgressValue(input.Tell(), input.Size()));
+        SetProgress(controls.bar, ProgressValue(input.Tell(), input.Size()));
         std::uint32_t written;
         try {
             written = output.CopyFrom(input, ChunkSize);
@@ -194,7 +206,7 @@ bool CopyFileEntry(HWND window, const FileEntry& entry, const char* installFolde
     // copy of every byte counts as finished.
     if (copied != input.Size())
         return false;
-    SetProgress(window, 100);
+    SetProgress(controls.bar, 100);
 
     const bool flushed = FlushFileBuffers(output.NativeHandle()) != 0;
     output.Close();
@@ -228,6 +240,7 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
         return true;
 
     LedgerMerge ledger;
+    const ProgressControls controls(progressWindow);
     for (std::uint32_t i = 0; i < g_UpdateInfoHeader.EntryCount; ++i) {
         const FileEntry& entry = UpdateEntries[i];
         if (IsFolderEntry(entry)) {
@@ -238,7 +251,7 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
             ledger.MergeFolder(entry);
             continue;
         }
-        if (!CopyFileEntry(progressWindow, entry, installFolder, sourceFolder))
+        if (!CopyFileEntry(controls, entry, installFolder, sourceFolder))
             return false;
         ledger.MergeFile(entry);
     }
