@@ -25,7 +25,8 @@ constexpr char TempSuffix[] = ".~up";
 constexpr std::size_t TempSuffixLength = sizeof(TempSuffix) - 1;
 // Under Wine one PeekMessageA is a round trip to the window server that costs
 // about as much as copying a chunk, so after full chunks a message is
-// dispatched at most this often; Cancel still takes effect within a blink.
+// dispatched at most this often; a click on Cancel still counts within about
+// this time and one chunk.
 constexpr ULONGLONG MessageCheckIntervalMs = 50;
 
 std::size_t PathLength(const FileEntry& entry)
