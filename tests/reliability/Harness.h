@@ -19,11 +19,15 @@
 
 using Bytes = std::vector<unsigned char>;
 
+// When the last click on Cancel reached the window, by GetTickCount64.
+inline ULONGLONG g_cancelDispatchedAt = 0;
+
 // Sets CancelFlag the way the progress dialog's Cancel button does.
 inline LRESULT CALLBACK CancellingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
         CancelFlag = 1;
+        g_cancelDispatchedAt = GetTickCount64();
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
