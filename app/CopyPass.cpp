@@ -155,8 +155,7 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
     PathBuffer destination;
     PathBuffer source;
     PathBuffer temporary;
-    if (!JoinPath(destination, installFolder, entry.Path)
-        || !JoinPath(source, sourceFolder, entry.Path)
+    if (!JoinPath(destination, installFolder, entry.Path) || !JoinPath(source, sourceFolder, entry.Path)
         || !JoinPath(temporary, installFolder, entry.Path, TempSuffix))
         return false;
 

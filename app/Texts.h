@@ -6,14 +6,14 @@
 #include <cstddef>
 
 extern const char UpdateInfoUnreadableText[];
-extern const char NotInstalledFormat[];      // %s: product name
+extern const char NotInstalledFormat[]; // %s: product name
 extern const char UpdateCompletedText[];
 extern const char UpdateCompletedCaption[];
 extern const char UpdateFailedText[];
 extern const char LedgerWriteFailedText[];
-extern const char ConfirmCaptionFormat[];    // %s: product name
-extern const char ConfirmTextFormat[];       // %s: product name
-extern const char CopyingStatusFormat[];     // %s: path relative to the folder roots
+extern const char ConfirmCaptionFormat[]; // %s: product name
+extern const char ConfirmTextFormat[];    // %s: product name
+extern const char CopyingStatusFormat[];  // %s: path relative to the folder roots
 
 // Holds any product-name format above with the longest name the update
 // information can carry (127 bytes), so a name is never cut.

@@ -98,8 +98,8 @@ int UpdateDriver(HINSTANCE instance)
     }
 
     PathBuffer sourceFolder;
-    const bool sourceFits = OwnFolderWith(sourceFolder, SourceFolderName)
-        && EndsWithSeparator(AddTrailingBackslash(sourceFolder));
+    const bool sourceFits =
+        OwnFolderWith(sourceFolder, SourceFolderName) && EndsWithSeparator(AddTrailingBackslash(sourceFolder));
     if (!sourceFits || !EndsWithSeparator(AddTrailingBackslash(installFolder))
         || !UpdateFitsFolders(installFolder, sourceFolder)) {
         ShowMessage(UpdateInfoUnreadableText);

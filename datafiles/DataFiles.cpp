@@ -74,8 +74,7 @@ bool LoadUpdateInfo(CFile& file, const char* path)
         return false;
     }
     EntryArray entries = AllocateEntries(count);
-    const bool loaded = entries && ReadEntries(file, entries.get(), count)
-        && UpdatePathsAreSafe(entries.get(), count);
+    const bool loaded = entries && ReadEntries(file, entries.get(), count) && UpdatePathsAreSafe(entries.get(), count);
     file.Close();
     if (!loaded)
         return false;

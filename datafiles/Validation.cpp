@@ -91,8 +91,8 @@ RecordProblem CheckUpdatePath(const char (&path)[PathFieldSize], const MbcsClass
     std::size_t nameStart = 0;
     int previousClass = MbcsIllegal;
     for (std::size_t i = 0; i < length; ++i) {
-        const int byteClass = previousClass == MbcsLead ? classifier.Classify(path + i - 1, 1)
-                                                        : classifier.Classify(path + i, 0);
+        const int byteClass =
+            previousClass == MbcsLead ? classifier.Classify(path + i - 1, 1) : classifier.Classify(path + i, 0);
         previousClass = byteClass;
         // The second byte of a double-byte character is part of the name.
         if (byteClass == MbcsTrail)

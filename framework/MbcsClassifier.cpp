@@ -10,17 +10,15 @@ void Mark(bool (&table)[256], const MbcsClassifier::ByteRange* ranges, std::size
 }
 
 template <std::size_t L, std::size_t T>
-MbcsClassifier Make(const MbcsClassifier::ByteRange (&leads)[L],
-                    const MbcsClassifier::ByteRange (&trails)[T])
+MbcsClassifier Make(const MbcsClassifier::ByteRange (&leads)[L], const MbcsClassifier::ByteRange (&trails)[T])
 {
     return MbcsClassifier(leads, L, trails, T, nullptr, 0);
 }
 
 } // namespace
 
-MbcsClassifier::MbcsClassifier(const ByteRange* leads, std::size_t leadCount,
-                               const ByteRange* trails, std::size_t trailCount,
-                               const ByteRange* singles, std::size_t singleCount)
+MbcsClassifier::MbcsClassifier(const ByteRange* leads, std::size_t leadCount, const ByteRange* trails,
+                               std::size_t trailCount, const ByteRange* singles, std::size_t singleCount)
     : m_doubleByte(true)
 {
     Mark(m_lead, leads, leadCount);

@@ -27,8 +27,7 @@ public:
 
     // The rules of a double-byte code page: printable ASCII (0x20-0x7E) and the
     // further single ranges stand alone; everything else outside a range is illegal.
-    MbcsClassifier(const ByteRange* leads, std::size_t leadCount,
-                   const ByteRange* trails, std::size_t trailCount,
+    MbcsClassifier(const ByteRange* leads, std::size_t leadCount, const ByteRange* trails, std::size_t trailCount,
                    const ByteRange* singles, std::size_t singleCount);
 
     // The built-in table: 932, 936, 949, 950 and 1361; any other code page is

@@ -60,8 +60,8 @@ public:
             return RegisterClassA(&control) != 0 && RegisterClassA(&parent) != 0;
         }();
         EXPECT_TRUE(registered);
-        m_window = CreateWindowA("CancellingParent", "progress", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
-                                 instance, nullptr);
+        m_window = CreateWindowA("CancellingParent", "progress", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, instance,
+                                 nullptr);
         CreateWindowA("RecordingControl", "", WS_CHILD, 0, 0, 10, 10, m_window,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROGRESS_BAR)), instance, nullptr);
         CreateWindowA("RecordingControl", "Static", WS_CHILD, 0, 0, 10, 10, m_window,
@@ -86,8 +86,8 @@ FileEntry Entry(const std::string& path, std::uint32_t size, std::uint32_t extra
 std::string ReadWhole(const std::string& path)
 {
     std::string bytes;
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return "<missing>";
     char buffer[65536];
@@ -156,8 +156,7 @@ protected:
     static void DrainMessages()
     {
         MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {}
     }
 
     void SetUpdate(const std::vector<FileEntry>& entries)
@@ -344,41 +343,64 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, LedgerMergeTest,
     ::testing::Values(
         MergeCase{"OtherLetterCaseKeepsTheLedgersPath",
-                  {Entry("BIN\\A.DLL", 100, 1)}, 1, 100,
+                  {Entry("BIN\\A.DLL", 100, 1)},
+                  1,
+                  100,
                   {Entry("bin\\a.dll", 130, 2)},
-                  {Entry("BIN\\A.DLL", 130, 2)}, 1, 130},
+                  {Entry("BIN\\A.DLL", 130, 2)},
+                  1,
+                  130},
         MergeCase{"SmallerNewSizeLowersTheTotal",
-                  {Entry("bin\\a.dll", 500)}, 1, 700,
+                  {Entry("bin\\a.dll", 500)},
+                  1,
+                  700,
                   {Entry("bin\\a.dll", 200)},
-                  {Entry("bin\\a.dll", 200)}, 1, 400},
+                  {Entry("bin\\a.dll", 200)},
+                  1,
+                  400},
         MergeCase{"TrailByteInTheFoldedRangeMatches",
-                  {Entry(Katakana_a + ".txt", 3)}, 1, 3,
+                  {Entry(Katakana_a + ".txt", 3)},
+                  1,
+                  3,
                   {Entry(Katakana_di + ".txt", 4)},
-                  {Entry(Katakana_a + ".txt", 4)}, 1, 4},
+                  {Entry(Katakana_a + ".txt", 4)},
+                  1,
+                  4},
         MergeCase{"FullWidthLettersAreNotFolded",
-                  {Entry(FullWidthA + ".txt", 3)}, 1, 3,
+                  {Entry(FullWidthA + ".txt", 3)},
+                  1,
+                  3,
                   {Entry(FullWidthSmallA + ".txt", 4)},
-                  {Entry(FullWidthA + ".txt", 3), Entry(FullWidthSmallA + ".txt", 4)}, 2, 7},
+                  {Entry(FullWidthA + ".txt", 3), Entry(FullWidthSmallA + ".txt", 4)},
+                  2,
+                  7},
         MergeCase{"SameFileTwiceMatchesTheRecordJustAppended",
-                  {}, 0, 0,
+                  {},
+                  0,
+                  0,
                   {Entry("new.txt", 10, 1), Entry("NEW.TXT", 12, 2)},
-                  {Entry("new.txt", 12, 2)}, 1, 12},
-        MergeCase{"NewFolderRaisesOnlyTheEntryCount",
-                  {}, 3, 9,
-                  {Entry("bin\\", 77, 5)},
-                  {Entry("bin\\", 77, 5)}, 3, 9},
+                  {Entry("new.txt", 12, 2)},
+                  1,
+                  12},
+        MergeCase{"NewFolderRaisesOnlyTheEntryCount", {}, 3, 9, {Entry("bin\\", 77, 5)}, {Entry("bin\\", 77, 5)}, 3, 9},
         MergeCase{"KnownFolderChangesNothing",
-                  {Entry("Bin\\", 1, 1)}, 0, 0,
+                  {Entry("Bin\\", 1, 1)},
+                  0,
+                  0,
                   {Entry("bin\\", 2, 2)},
-                  {Entry("Bin\\", 1, 1)}, 0, 0},
+                  {Entry("Bin\\", 1, 1)},
+                  0,
+                  0},
         MergeCase{"TrailingTrailByte5CIsAFolder",
-                  {}, 0, 0,
+                  {},
+                  0,
+                  0,
                   {Entry("bin\\" + Hyou, 42, 0)},
-                  {Entry("bin\\" + Hyou, 42, 0)}, 0, 0},
-        MergeCase{"TotalSizeWraps",
-                  {}, 1, 0xFFFFFF00u,
-                  {Entry("big.txt", 0x200)},
-                  {Entry("big.txt", 0x200)}, 2, 0x100}),
+                  {Entry("bin\\" + Hyou, 42, 0)},
+                  0,
+                  0},
+        MergeCase{
+            "TotalSizeWraps", {}, 1, 0xFFFFFF00u, {Entry("big.txt", 0x200)}, {Entry("big.txt", 0x200)}, 2, 0x100}),
     [](const ::testing::TestParamInfo<MergeCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CopyPassTest, FolderEndingInTrailByte5CIsCreatedWhole)
@@ -421,8 +443,8 @@ TEST_F(CopyPassTest, DestinationInUseFailsAndLeavesItWhole)
     WriteWhole(m_install + "busy.dll", "old library");
     SetUpdate({Entry("first.txt", 1), Entry("busy.dll", 150000)});
     SetLedger({}, 0, 0);
-    const HANDLE holder = CreateFileA((m_install + "busy.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                      0, nullptr);
+    const HANDLE holder =
+        CreateFileA((m_install + "busy.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
 
     EXPECT_FALSE(Run());

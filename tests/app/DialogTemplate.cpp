@@ -75,13 +75,20 @@ private:
     static std::wstring PredefinedClass(WORD ordinal)
     {
         switch (ordinal) {
-        case 0x80: return L"Button";
-        case 0x81: return L"Edit";
-        case 0x82: return L"Static";
-        case 0x83: return L"ListBox";
-        case 0x84: return L"ScrollBar";
-        case 0x85: return L"ComboBox";
-        default: return L"#" + std::to_wstring(ordinal);
+        case 0x80:
+            return L"Button";
+        case 0x81:
+            return L"Edit";
+        case 0x82:
+            return L"Static";
+        case 0x83:
+            return L"ListBox";
+        case 0x84:
+            return L"ScrollBar";
+        case 0x85:
+            return L"ComboBox";
+        default:
+            return L"#" + std::to_wstring(ordinal);
         }
     }
 
@@ -109,20 +116,20 @@ bool ParseDialogTemplate(const BYTE* data, std::size_t size, DialogTemplate& res
         error = "not an extended dialog template";
         return false;
     }
-    ok = ok && reader.Read(dialog.helpId) && reader.Read(dialog.exStyle) && reader.Read(dialog.style) &&
-         reader.Read(itemCount) && reader.Read(dialog.x) && reader.Read(dialog.y) &&
-         reader.Read(dialog.cx) && reader.Read(dialog.cy) && reader.ReadNameOrOrdinal(dialog.menu, false) &&
-         reader.ReadNameOrOrdinal(dialog.className, false) && reader.ReadString(dialog.caption);
+    ok = ok && reader.Read(dialog.helpId) && reader.Read(dialog.exStyle) && reader.Read(dialog.style)
+        && reader.Read(itemCount) && reader.Read(dialog.x) && reader.Read(dialog.y) && reader.Read(dialog.cx)
+        && reader.Read(dialog.cy) && reader.ReadNameOrOrdinal(dialog.menu, false)
+        && reader.ReadNameOrOrdinal(dialog.className, false) && reader.ReadString(dialog.caption);
     if (ok && (dialog.style & (DS_SETFONT | DS_SHELLFONT)))
-        ok = reader.Read(dialog.pointSize) && reader.Read(dialog.weight) && reader.Read(dialog.italic) &&
-             reader.Read(dialog.charset) && reader.ReadString(dialog.typeface);
+        ok = reader.Read(dialog.pointSize) && reader.Read(dialog.weight) && reader.Read(dialog.italic)
+            && reader.Read(dialog.charset) && reader.ReadString(dialog.typeface);
     for (WORD index = 0; ok && index < itemCount; ++index) {
         DialogItemTemplate item;
-        ok = reader.AlignToDword() && reader.Read(item.helpId) && reader.Read(item.exStyle) &&
-             reader.Read(item.style) && reader.Read(item.x) && reader.Read(item.y) && reader.Read(item.cx) &&
-             reader.Read(item.cy) && reader.Read(item.id) && reader.ReadNameOrOrdinal(item.className, true) &&
-             reader.ReadNameOrOrdinal(item.text, false) && reader.Read(item.extraCount) &&
-             reader.Skip(item.extraCount);
+        ok = reader.AlignToDword() && reader.Read(item.helpId) && reader.Read(item.exStyle) && reader.Read(item.style)
+            && reader.Read(item.x) && reader.Read(item.y) && reader.Read(item.cx) && reader.Read(item.cy)
+            && reader.Read(item.id) && reader.ReadNameOrOrdinal(item.className, true)
+            && reader.ReadNameOrOrdinal(item.text, false) && reader.Read(item.extraCount)
+            && reader.Skip(item.extraCount);
         if (ok)
             dialog.items.push_back(item);
     }

@@ -50,8 +50,7 @@ std::wstring DecodeShiftJis(const std::string& bytes)
 {
     if (bytes.empty())
         return {};
-    const int length =
-        MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    const int length = MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring text(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
     return text;
@@ -93,9 +92,7 @@ TEST_F(Dialogs, CommonControlsComeFromSystem32)
     char folder[MAX_PATH];
     ASSERT_GT(GetSystemDirectoryA(folder, sizeof folder), 0u);
     std::string expected = std::string(folder) + "\\comctl32.dll";
-    EXPECT_EQ(CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path, -1, expected.c_str(), -1),
-              CSTR_EQUAL)
-        << path;
+    EXPECT_EQ(CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path, -1, expected.c_str(), -1), CSTR_EQUAL) << path;
 }
 
 TEST_F(Dialogs, CreatedFromTemplatesHiddenCentredWithTheirControlsInTabOrder)
@@ -132,8 +129,8 @@ TEST_F(Dialogs, CreatedFromTemplatesHiddenCentredWithTheirControlsInTabOrder)
             SCOPED_TRACE(control.id);
             ASSERT_NE(child, nullptr);
             EXPECT_EQ(static_cast<WORD>(GetDlgCtrlID(child)), static_cast<WORD>(control.id));
-            EXPECT_EQ(CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, ClassOf(child).c_str(), -1,
-                                     control.className, -1),
+            EXPECT_EQ(CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, ClassOf(child).c_str(), -1, control.className,
+                                     -1),
                       CSTR_EQUAL);
             EXPECT_EQ(TextOf(child), control.text);
             // The progress bar replaces WS_BORDER with an edge of its own when it
@@ -181,8 +178,8 @@ TEST_F(Dialogs, ConfirmationShowsTheProductNameWhole)
     for (const std::string& name : names) {
         SCOPED_TRACE(name.size());
         SetProductName(name);
-        const Window dialog(CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_CONFIRM), nullptr,
-                                               ConfirmDialog, 0));
+        const Window dialog(
+            CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_CONFIRM), nullptr, ConfirmDialog, 0));
         ASSERT_NE(dialog.Get(), nullptr);
         EXPECT_EQ(TextOf(dialog.Get()), DecodeShiftJis(name) + captionRest);
         EXPECT_EQ(TextOf(GetDlgItem(dialog.Get(), IDC_CONFIRM_TEXT)), DecodeShiftJis(name) + textRest);
@@ -229,8 +226,8 @@ const ModalAction ModalActions[] = {
     {"Enter key", [](HWND dialog) { PostMessageW(dialog, WM_KEYDOWN, VK_RETURN, 0); }, 1},
     {"Esc key", [](HWND dialog) { PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0); }, 0},
     {"close button", [](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }, 0},
-    {"OK with a notification code",
-     [](HWND dialog) { SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, 0x1234), 0); }, 1},
+    {"OK with a notification code", [](HWND dialog) { SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, 0x1234), 0); },
+     1},
     {"Cancel with a notification code",
      [](HWND dialog) { SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0x1234), 0); }, 0},
 };
@@ -244,8 +241,8 @@ TEST_F(Dialogs, ConfirmationEndsWithOneForOkAndZeroForCancel)
         g_DialogWasVisible = false;
         const UINT_PTR timer = SetTimer(nullptr, 0, 20, ActOnDialog);
         ASSERT_NE(timer, 0u);
-        const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_CONFIRM), nullptr,
-                                               ConfirmDialog, 0);
+        const INT_PTR result =
+            DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_CONFIRM), nullptr, ConfirmDialog, 0);
         KillTimer(nullptr, timer);
         EXPECT_TRUE(g_DialogWasVisible);
         EXPECT_EQ(result, action.expectedResult);
@@ -270,8 +267,8 @@ TEST_F(Dialogs, ProgressCancelSetsTheFlagAndLeavesTheWindowOpen)
 {
     for (const ProgressAction& action : ProgressActions) {
         SCOPED_TRACE(action.name);
-        const Window dialog(CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr,
-                                               ProgressDialog, 0));
+        const Window dialog(
+            CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressDialog, 0));
         ASSERT_NE(dialog.Get(), nullptr);
         ShowWindow(dialog.Get(), SW_SHOW);
         DispatchPendingMessages();

@@ -53,8 +53,7 @@ std::string ProgramFolder()
 TEST(DllSafety, PlantedDllsAreNotLoadedOnceTheSearchIsRestricted)
 {
     const ScratchFolder scratch("dllsafety");
-    ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\planted.dll").c_str(), scratch.Path("planted_cwd.dll").c_str(),
-                          TRUE));
+    ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\planted.dll").c_str(), scratch.Path("planted_cwd.dll").c_str(), TRUE));
     const CurrentFolder current(scratch.Path());
 
     {

@@ -25,8 +25,7 @@ struct ExpectedDialog {
     std::size_t controlCount;
 };
 
-constexpr DWORD ExpectedDialogStyle =
-    WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT;
+constexpr DWORD ExpectedDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT;
 constexpr short ExpectedDialogWidth = 218;
 constexpr short ExpectedDialogHeight = 61;
 constexpr WORD ExpectedFontPoints = 9;
@@ -46,8 +45,8 @@ const ExpectedControl ConfirmControls[] = {
     {IDC_CONFIRM_TEXT, L"Static", L"-\u306e\u30a2\u30c3\u30d7\u30c7\u30fc\u30c8\u3092\u884c\u3044\u307e\u3059",
      ChildVisible | WS_GROUP | SS_CENTER | SS_CENTERIMAGE, 7, 7, 204, 8},
     // "よろしいですか？"
-    {IDC_STATIC, L"Static", L"\u3088\u308d\u3057\u3044\u3067\u3059\u304b\uff1f",
-     ChildVisible | WS_GROUP | SS_CENTER, 7, 21, 204, 8},
+    {IDC_STATIC, L"Static", L"\u3088\u308d\u3057\u3044\u3067\u3059\u304b\uff1f", ChildVisible | WS_GROUP | SS_CENTER, 7,
+     21, 204, 8},
 };
 
 const ExpectedControl ProgressControls[] = {

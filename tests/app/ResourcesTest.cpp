@@ -29,10 +29,8 @@ TEST(Resources, DialogTemplatesMatchTheirLayout)
 {
     for (const ExpectedDialog& expected : ExpectedDialogs) {
         SCOPED_TRACE(expected.name);
-        EXPECT_EQ(ResourceLanguages(MAKEINTRESOURCEW(5), expected.resourceId),
-                  std::vector<WORD>{JapaneseLanguage});
-        const std::vector<BYTE> bytes =
-            LoadResourceBytes(MAKEINTRESOURCEW(5), expected.resourceId, JapaneseLanguage);
+        EXPECT_EQ(ResourceLanguages(MAKEINTRESOURCEW(5), expected.resourceId), std::vector<WORD>{JapaneseLanguage});
+        const std::vector<BYTE> bytes = LoadResourceBytes(MAKEINTRESOURCEW(5), expected.resourceId, JapaneseLanguage);
         ASSERT_FALSE(bytes.empty());
         DialogTemplate dialog;
         std::string error;
@@ -61,8 +59,8 @@ TEST(Resources, DialogTemplatesMatchTheirLayout)
             SCOPED_TRACE(control.id);
             EXPECT_EQ(item.id, static_cast<DWORD>(control.id));
             // Class names are case-insensitive; windres stores a named class in capitals.
-            EXPECT_EQ(CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, item.className.c_str(), -1,
-                                     control.className, -1),
+            EXPECT_EQ(CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, item.className.c_str(), -1, control.className,
+                                     -1),
                       CSTR_EQUAL);
             EXPECT_EQ(item.text, control.text);
             EXPECT_EQ(item.style, control.style) << std::hex << item.style;
@@ -161,8 +159,8 @@ TEST(Resources, IconGroupHoldsOne32x32SixteenColourImage)
 
 TEST(Resources, IconLoadsWithTransparentCornersAndOpaqueMiddle)
 {
-    const IconHandle icon(static_cast<HICON>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 32, 32, 0)));
+    const IconHandle icon(
+        static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 32, 32, 0)));
     ASSERT_NE(icon.Get(), nullptr);
     ICONINFO info{};
     ASSERT_TRUE(GetIconInfo(icon.Get(), &info));
@@ -181,8 +179,7 @@ TEST(Resources, IconLoadsWithTransparentCornersAndOpaqueMiddle)
     format.header.biBitCount = 1;
     DWORD rows[32] = {};
     HDC screen = GetDC(nullptr);
-    const int read = GetDIBits(screen, mask.Get(), 0, 32, rows, reinterpret_cast<BITMAPINFO*>(&format),
-                               DIB_RGB_COLORS);
+    const int read = GetDIBits(screen, mask.Get(), 0, 32, rows, reinterpret_cast<BITMAPINFO*>(&format), DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
     ASSERT_EQ(read, 32);
     // Mask bit set: transparent. Bits run from the most significant bit of the first byte.
@@ -194,7 +191,7 @@ TEST(Resources, IconLoadsWithTransparentCornersAndOpaqueMiddle)
     EXPECT_TRUE(transparent(31, 0));
     EXPECT_TRUE(transparent(0, 31));
     EXPECT_TRUE(transparent(31, 31));
-    EXPECT_FALSE(transparent(10, 8)); // the screen
+    EXPECT_FALSE(transparent(10, 8));  // the screen
     EXPECT_FALSE(transparent(10, 22)); // the case
     EXPECT_FALSE(transparent(28, 24)); // the disc
     EXPECT_TRUE(transparent(25, 24));  // the hole in the disc

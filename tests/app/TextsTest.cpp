@@ -14,21 +14,19 @@ std::wstring DecodeShiftJis(const std::string& bytes)
 {
     if (bytes.empty())
         return {};
-    const int length = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(),
-                                           static_cast<int>(bytes.size()), nullptr, 0);
+    const int length =
+        MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring text(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
-                        text.data(), length);
+    MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
     return text;
 }
 
 std::string EncodeShiftJis(const std::wstring& text)
 {
-    const int length = WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
+    const int length =
+        WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length,
-                        nullptr, nullptr);
+    WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length, nullptr, nullptr);
     return bytes;
 }
 
@@ -56,8 +54,7 @@ const TextCase AllTexts[] = {
      L"\u30a2\u30f3\u30a4\u30f3\u30b9\u30c8\u30fc\u30eb\u60c5\u5831\u3092\u66f8\u304d"
      L"\u8fbc\u3081\u307e\u305b\u3093\u3067\u3057\u305f"},
     {"confirm caption", ConfirmCaptionFormat, L"%s \u30a2\u30c3\u30d7\u30c7\u30fc\u30c8"},
-    {"confirm text", ConfirmTextFormat,
-     L"%s\u306e\u30a2\u30c3\u30d7\u30c7\u30fc\u30c8\u3092\u884c\u3044\u307e\u3059"},
+    {"confirm text", ConfirmTextFormat, L"%s\u306e\u30a2\u30c3\u30d7\u30c7\u30fc\u30c8\u3092\u884c\u3044\u307e\u3059"},
     {"copying status", CopyingStatusFormat, L"%s\u3092\u30b3\u30d4\u30fc\u4e2d..."},
 };
 
@@ -97,8 +94,7 @@ TEST(Texts, ProductNameFormatsHoldTheLongestNameWhole)
         ASSERT_TRUE(FormatText(buffer, format, name.c_str()));
         const char* placeholder = std::strstr(format, "%s");
         ASSERT_NE(placeholder, nullptr);
-        const std::string expected =
-            std::string(format, placeholder) + name + std::string(placeholder + 2);
+        const std::string expected = std::string(format, placeholder) + name + std::string(placeholder + 2);
         EXPECT_EQ(std::string(buffer), expected);
     }
 }

@@ -59,8 +59,8 @@ double PeakResidentKiB()
 class Dialog {
 public:
     Dialog()
-        : m_window(CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr,
-                                      ProgressDialog, 0))
+        : m_window(
+            CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressDialog, 0))
     {
     }
     ~Dialog()
@@ -109,8 +109,7 @@ struct RunArrays {
 int RunPass(const Dialog& dialog, const char* installFolder, const char* sourceFolder)
 {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {}
     Report("peak_before_kib", PeakResidentKiB());
     const double start = Now();
     const bool copied = CopyPass(dialog.Handle(), installFolder, sourceFolder);
@@ -202,8 +201,7 @@ int Costs(const Dialog& dialog, const char* bigFile, const char* scratch)
 {
     constexpr int Calls = 20000;
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {}
     double start = Now();
     for (int i = 0; i < Calls; ++i)
         PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
@@ -300,8 +298,7 @@ int Costs(const Dialog& dialog, const char* bigFile, const char* scratch)
         if (!input.Open(bigFile) || !output.Open(target.c_str(), true))
             return 2;
         start = Now();
-        while (output.CopyFrom(input, ChunkSize) == ChunkSize) {
-        }
+        while (output.CopyFrom(input, ChunkSize) == ChunkSize) {}
         Report("io_copyfrom_s", Now() - start);
     }
     DeleteFileA(target.c_str());

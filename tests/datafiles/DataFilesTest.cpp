@@ -115,7 +115,7 @@ bool SameBytes(const void* a, const void* b, std::size_t size)
 TEST_F(DataFiles, LoadsTheUpdateInformationAsWritten)
 {
     UpdateImage image = UpdateImage::Good();
-    image.entries.push_back(Entry("\x95\x5C\\", 0, 4));          // 表\ is a folder
+    image.entries.push_back(Entry("\x95\x5C\\", 0, 4));             // 表\ is a folder
     image.entries.push_back(Entry("\x83\x7C\\\x83\x7C.txt", 7, 5)); // ポ's trail byte is 0x7C
     image.header.EntryCount = static_cast<std::uint32_t>(image.entries.size());
     Bytes bytes = image.Serialize();
@@ -145,13 +145,18 @@ struct UpdateFault {
 const UpdateFault UpdateFaults[] = {
     {"header cut short", [](UpdateImage&) {}, 300},
     {"header without its count", [](UpdateImage&) {}, 384},
-    {"last record cut short", [](UpdateImage& u) { u.entries.push_back(Entry("x")); ++u.header.EntryCount; }, 396 + 4 * 268 - 1},
+    {"last record cut short",
+     [](UpdateImage& u) {
+         u.entries.push_back(Entry("x"));
+         ++u.header.EntryCount;
+     },
+     396 + 4 * 268 - 1},
     {"count beyond the records", [](UpdateImage& u) { ++u.header.EntryCount; }, -1},
     {"count of 2^32 - 1", [](UpdateImage& u) { u.header.EntryCount = 0xFFFFFFFFu; }, -1},
     {"unterminated product name", [](UpdateImage& u) { std::memset(u.header.ProductName, 'x', TextFieldSize); }, -1},
     {"unterminated registry key", [](UpdateImage& u) { std::memset(u.header.RegistryKey, 'x', TextFieldSize); }, -1},
-    {"unterminated value name",
-     [](UpdateImage& u) { std::memset(u.header.RegistryValueName, 'x', TextFieldSize); }, -1},
+    {"unterminated value name", [](UpdateImage& u) { std::memset(u.header.RegistryValueName, 'x', TextFieldSize); },
+     -1},
     {"unterminated path", [](UpdateImage& u) { std::memset(u.entries[1].Path, 'a', PathFieldSize); }, -1},
     {"empty path", [](UpdateImage& u) { u.entries[1] = Entry(""); }, -1},
     {"drive letter", [](UpdateImage& u) { u.entries[1] = Entry("C:\\Windows\\a.dll"); }, -1},
@@ -198,7 +203,8 @@ TEST_F(DataFiles, CountsBeyondTheDataModelAreRefusedBeforeAnyArrayIsFilled)
     UpdateImage image = UpdateImage::Good();
     image.entries.clear();
     image.header.EntryCount = MaxRecordCount + 1;
-    if (!WriteSparseFile(m_updatePath, image.Serialize(), RequiredFileSize(sizeof(UpdateInfoHeader), MaxRecordCount + 1)))
+    if (!WriteSparseFile(m_updatePath, image.Serialize(),
+                         RequiredFileSize(sizeof(UpdateInfoHeader), MaxRecordCount + 1)))
         GTEST_SKIP() << "cannot create a sparse file of 4 GiB here";
     CFile file;
     EXPECT_FALSE(LoadUpdateInfo(file, m_updatePath.c_str()));
@@ -339,8 +345,8 @@ TEST_F(DataFiles, SaveThatCannotCompleteKeepsTheOldLedger)
 
     {
         SCOPED_TRACE("ledger held open without sharing");
-        ScopedHandle holder(CreateFileA(m_ledgerPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        ScopedHandle holder(
+            CreateFileA(m_ledgerPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(holder.IsValid());
         EXPECT_FALSE(Save());
     }

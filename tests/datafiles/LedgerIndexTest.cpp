@@ -26,9 +26,9 @@ TEST(LedgerPathsMatch, FoldsOnlyAsciiCapitals)
         {"bin\\a.dll", "bin\\a.dll", true},
         {"BIN\\A.DLL", "bin\\a.dll", true},
         {"bin\\a.dll", "Bin\\A.Dll", true},
-        {"\x83\x41", "\x83\x61", true},   // ア and ヂ differ only in a trail byte A/a
-        {"\x82\x60", "\x82\x81", false},  // full-width Ａ and ａ
-        {"[", "{", false},                // 0x5B and 0x7B lie outside A to Z
+        {"\x83\x41", "\x83\x61", true},  // ア and ヂ differ only in a trail byte A/a
+        {"\x82\x60", "\x82\x81", false}, // full-width Ａ and ａ
+        {"[", "{", false},               // 0x5B and 0x7B lie outside A to Z
         {"@", "`", false},
         {"\xC1", "\xE1", false},
         {"bin\\a", "bin\\a.dll", false},

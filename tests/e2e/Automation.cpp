@@ -44,11 +44,10 @@ std::string Utf8(const std::wstring& text)
 {
     if (text.empty())
         return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                        nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
     return out;
 }
 
@@ -103,8 +102,8 @@ std::wstring DescribeWindows(DWORD processId)
         description += L"\n  [" + ClassName(window) + L"] \"" + WindowText(window) + L"\"";
         for (HWND child : Children(window)) {
             if (IsWindowVisible(child))
-                description += L"\n    " + std::to_wstring(GetDlgCtrlID(child)) + L" [" + ClassName(child)
-                    + L"] \"" + WindowText(child) + L"\"";
+                description += L"\n    " + std::to_wstring(GetDlgCtrlID(child)) + L" [" + ClassName(child) + L"] \""
+                    + WindowText(child) + L"\"";
         }
     }
     return description.empty() ? L" (none)" : description;
@@ -142,8 +141,8 @@ ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& argu
     std::wstring folder = program.substr(0, program.find_last_of(L'\\'));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &m_info))
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &m_info))
         m_info = PROCESS_INFORMATION{};
 }
 
@@ -206,8 +205,7 @@ bool WaitUntilGone(HWND window, DWORD timeoutMs)
     return true;
 }
 
-bool WatchUntilExit(ChildProcess& process, DWORD timeoutMs, std::vector<std::wstring>& captionsSeen,
-                    DWORD& exitCode)
+bool WatchUntilExit(ChildProcess& process, DWORD timeoutMs, std::vector<std::wstring>& captionsSeen, DWORD& exitCode)
 {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {

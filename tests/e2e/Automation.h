@@ -67,8 +67,7 @@ bool WaitUntilGone(HWND window, DWORD timeoutMs);
 
 // Records every distinct caption among the process's visible top-level
 // windows until it ends; false when it did not end within timeoutMs.
-bool WatchUntilExit(ChildProcess& process, DWORD timeoutMs, std::vector<std::wstring>& captionsSeen,
-                    DWORD& exitCode);
+bool WatchUntilExit(ChildProcess& process, DWORD timeoutMs, std::vector<std::wstring>& captionsSeen, DWORD& exitCode);
 
 WindowTest CaptionIs(const std::wstring& caption);
 WindowTest ItemTextIs(int id, const std::wstring& text);

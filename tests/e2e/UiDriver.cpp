@@ -37,8 +37,7 @@ void AwaitLine()
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     char c = 0;
     DWORD got = 0;
-    while (ReadFile(input, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
-    }
+    while (ReadFile(input, &c, 1, &got, nullptr) && got == 1 && c != '\n') {}
 }
 
 // The X11 window that Wine shows the window in, for taking its picture.
@@ -97,15 +96,16 @@ int Run(const std::wstring& program, bool pause)
 
     // A small update may be over before its progress dialog is seen.
     bool progressSeen = false;
-    const Found result = WaitForDialog(process, "the result message",
-                                       [&](HWND window) {
-                                           if (!progressSeen && IsCopying(window)) {
-                                               progressSeen = true;
-                                               Announce("progress", window, ItemText(window, IdcStatusText), pause);
-                                           }
-                                           return IsMessageBox()(window);
-                                       },
-                                       WindowTimeoutMs);
+    const Found result = WaitForDialog(
+        process, "the result message",
+        [&](HWND window) {
+            if (!progressSeen && IsCopying(window)) {
+                progressSeen = true;
+                Announce("progress", window, ItemText(window, IdcStatusText), pause);
+            }
+            return IsMessageBox()(window);
+        },
+        WindowTimeoutMs);
     if (!result)
         return Fail(result), 3;
     Announce("result", result.window, MessageBoxText(result.window), pause);

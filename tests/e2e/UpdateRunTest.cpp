@@ -58,8 +58,8 @@ public:
 
     HWND Confirmation()
     {
-        const Found found = WaitForDialog(*process, "the confirmation dialog", CaptionIs(ConfirmCaption),
-                                          WindowTimeoutMs);
+        const Found found =
+            WaitForDialog(*process, "the confirmation dialog", CaptionIs(ConfirmCaption), WindowTimeoutMs);
         EXPECT_TRUE(found) << found.error;
         if (found) {
             EXPECT_EQ(ItemText(found.window, IdcConfirmText), ConfirmText);
@@ -77,7 +77,8 @@ public:
         if (!found)
             return message;
         message = {WindowText(found.window), MessageBoxText(found.window)};
-        EXPECT_EQ(ReadFileBytes(ledgerPath), ledgerOnDiskMeanwhile) << "the ledger changed before the message was closed";
+        EXPECT_EQ(ReadFileBytes(ledgerPath), ledgerOnDiskMeanwhile)
+            << "the ledger changed before the message was closed";
         EXPECT_TRUE(ClickButton(found.window, IDOK));
         return message;
     }
@@ -122,11 +123,21 @@ struct AnswerCase {
 void Give(Answer answer, HWND confirmation)
 {
     switch (answer) {
-    case Answer::OkButton: EXPECT_TRUE(ClickButton(confirmation, IDOK)); break;
-    case Answer::EnterKey: EXPECT_TRUE(PressKey(confirmation, VK_RETURN)); break;
-    case Answer::CancelButton: EXPECT_TRUE(ClickButton(confirmation, IDCANCEL)); break;
-    case Answer::EscKey: EXPECT_TRUE(PressKey(confirmation, VK_ESCAPE)); break;
-    case Answer::CloseButton: EXPECT_TRUE(PressCloseButton(confirmation)); break;
+    case Answer::OkButton:
+        EXPECT_TRUE(ClickButton(confirmation, IDOK));
+        break;
+    case Answer::EnterKey:
+        EXPECT_TRUE(PressKey(confirmation, VK_RETURN));
+        break;
+    case Answer::CancelButton:
+        EXPECT_TRUE(ClickButton(confirmation, IDCANCEL));
+        break;
+    case Answer::EscKey:
+        EXPECT_TRUE(PressKey(confirmation, VK_ESCAPE));
+        break;
+    case Answer::CloseButton:
+        EXPECT_TRUE(PressCloseButton(confirmation));
+        break;
     }
 }
 
@@ -174,7 +185,8 @@ TEST_P(ConfirmationAnswer, DecidesWhetherEverythingIsCopiedAndMerged)
     run.ExpectExitCodeZero();
 
     // The records read keep their place and letter case; new ones follow in the update's order.
-    const Bytes expected = LedgerBytes({5, 677 + 400 + 250000 + 20 + 12,
+    const Bytes expected = LedgerBytes({5,
+                                        677 + 400 + 250000 + 20 + 12,
                                         {{"Bin\\", 0, 0},
                                          {"BIN\\APP.EXE", 1000, 0},
                                          {"keep.dat", 77, 5},
@@ -224,14 +236,22 @@ TEST_P(Refusal, ShowsItsMessageAndChangesNothing)
 
     const std::wstring joined = s.Install().substr(0, s.Install().size() - 1);
     switch (GetParam().setup) {
-    case Setup::NoUpdateInfo: ASSERT_TRUE(DeleteFileW(s.Updater(L"Updateinf.dat").c_str())); break;
-    case Setup::NoSubkey: ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, s.KeyPath().c_str()), ERROR_SUCCESS); break;
+    case Setup::NoUpdateInfo:
+        ASSERT_TRUE(DeleteFileW(s.Updater(L"Updateinf.dat").c_str()));
+        break;
+    case Setup::NoSubkey:
+        ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, s.KeyPath().c_str()), ERROR_SUCCESS);
+        break;
     case Setup::NoValue:
         ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, s.KeyPath().c_str()), ERROR_SUCCESS);
         ASSERT_TRUE(s.CreateKeyOnly());
         break;
-    case Setup::ValueTooLong: ASSERT_TRUE(s.SetInstallValue(s.Install() + std::wstring(300, L'x') + L"\\")); break;
-    case Setup::NoSeparatorNoLedger: ASSERT_TRUE(s.SetInstallValue(joined)); break;
+    case Setup::ValueTooLong:
+        ASSERT_TRUE(s.SetInstallValue(s.Install() + std::wstring(300, L'x') + L"\\"));
+        break;
+    case Setup::NoSeparatorNoLedger:
+        ASSERT_TRUE(s.SetInstallValue(joined));
+        break;
     }
     const std::wstring valueBefore = s.ReadInstallValue();
 
@@ -311,12 +331,12 @@ TEST(EndToEnd, CancelDuringALargeCopyKeepsEarlierMerges)
     ASSERT_NE(confirmation, nullptr);
     ASSERT_TRUE(ClickButton(confirmation, IDOK));
     ASSERT_TRUE(WaitUntilGone(confirmation, WindowTimeoutMs)) << "the confirmation stayed after OK";
-    const Found progress = WaitForDialog(*run.process, "the progress dialog copying big.bin",
-                                         [](HWND window) {
-                                             return WindowText(window) == ProgressCaption
-                                                 && ItemText(window, IdcStatusText) == L"big.binをコピー中...";
-                                         },
-                                         WindowTimeoutMs);
+    const Found progress = WaitForDialog(
+        *run.process, "the progress dialog copying big.bin",
+        [](HWND window) {
+            return WindowText(window) == ProgressCaption && ItemText(window, IdcStatusText) == L"big.binをコピー中...";
+        },
+        WindowTimeoutMs);
     ASSERT_TRUE(progress) << progress.error;
     EXPECT_TRUE(ClickButton(progress.window, IDCANCEL));
     EXPECT_TRUE(WaitUntilGone(progress.window, WindowTimeoutMs)) << "the progress dialog stayed after Cancel";
@@ -389,13 +409,14 @@ TEST(EndToEnd, FoldersOnlyLeaveTheStatusLineAlone)
 
     // The pass may be over before the dialog is seen; every sighting must show the template text.
     std::vector<std::wstring> statusSeen;
-    const Found message = WaitForDialog(*run.process, "a message box",
-                                        [&statusSeen](HWND window) {
-                                            if (WindowText(window) == ProgressCaption)
-                                                statusSeen.push_back(ItemText(window, IdcStatusText));
-                                            return IsMessageBox()(window);
-                                        },
-                                        WindowTimeoutMs);
+    const Found message = WaitForDialog(
+        *run.process, "a message box",
+        [&statusSeen](HWND window) {
+            if (WindowText(window) == ProgressCaption)
+                statusSeen.push_back(ItemText(window, IdcStatusText));
+            return IsMessageBox()(window);
+        },
+        WindowTimeoutMs);
     ASSERT_TRUE(message) << message.error;
     for (const std::wstring& status : statusSeen)
         EXPECT_EQ(status, L"Static");

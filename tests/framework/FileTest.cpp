@@ -16,7 +16,8 @@ using Bytes = std::vector<unsigned char>;
 
 ScopedHandle OpenOther(const std::string& path, DWORD access, DWORD share)
 {
-    return ScopedHandle(CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return ScopedHandle(
+        CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 Bytes Pattern(std::size_t size)
@@ -42,7 +43,8 @@ protected:
     std::string MakeFile(const char* name, const Bytes& bytes)
     {
         const std::string path = PathOf(name);
-        ScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ScopedHandle file(
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
         EXPECT_TRUE(file.IsValid());
         EXPECT_TRUE(WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
@@ -119,7 +121,8 @@ TEST_F(FileStream, FileOverFourGibibytes)
     const Bytes tail = Pattern(100);
     const std::string path = PathOf("large.dat");
     {
-        ScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ScopedHandle file(
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(file.IsValid());
         DWORD ignored = 0;
         DeviceIoControl(file.Get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);

@@ -28,8 +28,7 @@ class TestKey {
 public:
     explicit TestKey(const std::string& path)
     {
-        RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &m_key, nullptr);
+        RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr);
     }
     ~TestKey()
     {
@@ -63,8 +62,7 @@ protected:
 
     void Set(const char* name, DWORD type, const void* data, DWORD length)
     {
-        ASSERT_EQ(RegSetValueExA(m_key->Get(), name, 0, type, static_cast<const BYTE*>(data), length),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExA(m_key->Get(), name, 0, type, static_cast<const BYTE*>(data), length), ERROR_SUCCESS);
     }
     void SetString(const char* name, const char* text)
     {
@@ -108,8 +106,8 @@ TEST_F(RegistryTest, EveryOpenClosesTheKeyHeldBefore)
 struct ValueCase {
     const char* label;
     DWORD type;
-    std::string stored;   // the value's data exactly as stored
-    std::uint32_t size;   // the reader's buffer capacity
+    std::string stored; // the value's data exactly as stored
+    std::uint32_t size; // the reader's buffer capacity
     bool fits;
     std::string received; // the buffer's first bytes after a successful read
 };

@@ -122,9 +122,9 @@ protected:
             bytes.resize(random.Below(bytes.size()));
             break;
         case 1: {
-            const std::uint32_t counts[] = {0xFFFFFFFFu, MaxRecordCount, MaxRecordCount + 1,
-                                            static_cast<std::uint32_t>(count + 1), 0x80000000u,
-                                            static_cast<std::uint32_t>(random.Next())};
+            const std::uint32_t counts[] = {0xFFFFFFFFu,        MaxRecordCount,
+                                            MaxRecordCount + 1, static_cast<std::uint32_t>(count + 1),
+                                            0x80000000u,        static_cast<std::uint32_t>(random.Next())};
             Put32(bytes, offsetof(UpdateInfoHeader, EntryCount), counts[random.Below(6)]);
             break;
         }
@@ -161,8 +161,11 @@ protected:
             break;
         case 1: {
             // Huge, and sums with the update's count that wrap or pass the limit by one.
-            const std::uint32_t counts[] = {0xFFFFFFFFu, 0u - updates, 0u - updates + 1,
-                                            MaxRecordCount - updates + 1, static_cast<std::uint32_t>(count + 1),
+            const std::uint32_t counts[] = {0xFFFFFFFFu,
+                                            0u - updates,
+                                            0u - updates + 1,
+                                            MaxRecordCount - updates + 1,
+                                            static_cast<std::uint32_t>(count + 1),
                                             static_cast<std::uint32_t>(random.Next())};
             Put32(bytes, offsetof(LedgerHeader, EntryCount), counts[random.Below(6)]);
             break;
@@ -236,9 +239,9 @@ protected:
     HiddenProgressWindow m_window;
     // Files, folders, a name with trail byte 0x5C (ソ is 0x83 0x5C) and a
     // folder whose last byte is the trail byte 0x5C of 表 (0x95 0x5C).
-    const std::vector<FileEntry> m_baseUpdate{
-        MakeEntry("sub\\", 0),          MakeEntry("a.txt", 10),           MakeEntry("sub\\b.bin", 120000),
-        MakeEntry("\x95\x5C", 0),       MakeEntry("sub\\\x83\x5C.txt", 7)};
+    const std::vector<FileEntry> m_baseUpdate{MakeEntry("sub\\", 0), MakeEntry("a.txt", 10),
+                                              MakeEntry("sub\\b.bin", 120000), MakeEntry("\x95\x5C", 0),
+                                              MakeEntry("sub\\\x83\x5C.txt", 7)};
     std::vector<std::string> m_hostilePaths{
         "",
         "..",

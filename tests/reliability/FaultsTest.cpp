@@ -140,8 +140,8 @@ TEST_F(FaultTest, DestinationInUseStopsThePassAndKeepsTheOldFile)
     m_installation.Write();
     RunResult result;
     {
-        const ScopedHandle held(CreateFileA((m_install + "b.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                            0, nullptr));
+        const ScopedHandle held(
+            CreateFileA((m_install + "b.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held.IsValid());
         result = m_installation.Run(m_window.Handle());
     }
@@ -234,8 +234,8 @@ TEST_F(FaultTest, LedgerThatCannotBeWrittenStaysWholeAndTheSaveSaysSo)
         std::unique_ptr<ScopedHandle> held;
         const RunResult result = installation.Run(m_window.Handle(), [&] {
             if (block == Block::LedgerHeldOpen)
-                held = std::make_unique<ScopedHandle>(CreateFileA(installation.LedgerPath().c_str(), GENERIC_READ,
-                                                                  0, nullptr, OPEN_EXISTING, 0, nullptr));
+                held = std::make_unique<ScopedHandle>(CreateFileA(installation.LedgerPath().c_str(), GENERIC_READ, 0,
+                                                                  nullptr, OPEN_EXISTING, 0, nullptr));
         });
         held.reset();
         EXPECT_TRUE(result.copied);
@@ -276,8 +276,8 @@ protected:
     // Files under /proc report no size, so read until the end.
     static Bytes ReadWholeFileUnsized(const std::string& path)
     {
-        const ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                            nullptr));
+        const ScopedHandle file(
+            CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         Bytes bytes;
         unsigned char buffer[4096];
         DWORD got = 0;

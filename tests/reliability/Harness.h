@@ -70,8 +70,7 @@ private:
 inline void DrainMessages()
 {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {}
 }
 
 inline FileEntry MakeEntry(const std::string& path, std::uint32_t size, std::uint32_t extra = 0)
@@ -121,8 +120,7 @@ inline Bytes LedgerBytes(const std::vector<FileEntry>& entries)
 }
 
 // Every file and folder below root, by relative path, with its content.
-inline void TakeSnapshot(const std::string& root, const std::string& relative,
-                         std::map<std::string, Bytes>& snapshot)
+inline void TakeSnapshot(const std::string& root, const std::string& relative, std::map<std::string, Bytes>& snapshot)
 {
     WIN32_FIND_DATAA found;
     const HANDLE search = FindFirstFileA((root + "\\" + relative + "*").c_str(), &found);
@@ -177,8 +175,9 @@ inline RunResult RunUpdate(HWND window, const std::string& updateInfo, const std
         if (result.fits) {
             DrainMessages();
             result.copied = CopyPass(window, install.c_str(), source.c_str());
-            result.ledgerAtSave = DataFileBytes(
-                g_LedgerHeader, std::vector<FileEntry>(LedgerEntries, LedgerEntries + g_LedgerHeader.EntryCount));
+            result.ledgerAtSave =
+                DataFileBytes(g_LedgerHeader,
+                              std::vector<FileEntry>(LedgerEntries, LedgerEntries + g_LedgerHeader.EntryCount));
             if (beforeSave)
                 beforeSave();
             result.saved = SaveLedger(file, ledger.c_str());

@@ -79,11 +79,10 @@ private:
 
 inline bool WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes)
 {
-    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedHandle file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    return file.IsValid()
-        && WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)
+    return file.IsValid() && WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)
         && written == bytes.size();
 }
 
@@ -110,11 +109,10 @@ inline bool FileExists(const std::string& path)
 
 // A file of the given length whose bytes are zero except for prefix, kept
 // sparse so that lengths beyond 4 GiB cost no disk space.
-inline bool WriteSparseFile(const std::string& path, const std::vector<unsigned char>& prefix,
-                            std::uint64_t length)
+inline bool WriteSparseFile(const std::string& path, const std::vector<unsigned char>& prefix, std::uint64_t length)
 {
-    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedHandle file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid())
         return false;
     DWORD ignored = 0;

@@ -11,7 +11,7 @@ TEST(CodePage, ConvertsRepresentableTextToShiftJis)
         {"readme.txt", "readme.txt"},
         {"表示.txt", "\x95\x5C\x8E\xA6.txt"}, // trail byte 0x5C stays part of 表
         {"サンプル", "\x83\x54\x83\x93\x83\x76\x83\x8B"},
-        {"ｱ", "\xB1"},  // half-width katakana is a single byte
+        {"ｱ", "\xB1"},      // half-width katakana is a single byte
         {"～", "\x81\x60"}, // FULLWIDTH TILDE, the one code 0x8160 comes back as
         {"", ""},
     };
@@ -26,8 +26,8 @@ TEST(CodePage, ConvertsRepresentableTextToShiftJis)
 TEST(CodePage, RefusesTextWithoutAnExactShiftJisForm)
 {
     const char* cases[] = {
-        "café.txt",  // no é in code page 932; best fit would make it e
-        "〜",         // WAVE DASH goes to 0x8160, which comes back as FULLWIDTH TILDE
+        "café.txt", // no é in code page 932; best fit would make it e
+        "〜",       // WAVE DASH goes to 0x8160, which comes back as FULLWIDTH TILDE
         "😀",
         "\xFF\xFEnot utf-8",
     };
@@ -38,6 +38,6 @@ TEST(CodePage, RefusesTextWithoutAnExactShiftJisForm)
 TEST(CodePage, ShowsBadAndControlBytesEscaped)
 {
     EXPECT_EQ(Cp932ToUtf8("a\nb"), "a\\x0Ab");
-    EXPECT_EQ(Cp932ToUtf8("\x95"), "\\x95");                 // a lead byte cut off at the end
+    EXPECT_EQ(Cp932ToUtf8("\x95"), "\\x95");                      // a lead byte cut off at the end
     EXPECT_EQ(Cp932ToUtf8("\x95\x5C\x95\x01z"), "表\\x95\\x01z"); // a lead byte without its trail
 }

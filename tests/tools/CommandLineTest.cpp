@@ -2,8 +2,11 @@
 
 TEST(CommandLine, HelpGoesToStandardOutput)
 {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--help"}, {"-h"}, {"build", "--help"}, {"show", "--help"}, {"check", "--help"}}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"--help"},
+                                                                                      {"-h"},
+                                                                                      {"build", "--help"},
+                                                                                      {"show", "--help"},
+                                                                                      {"check", "--help"}}) {
         const RunResult result = RunUpdpack(args);
         EXPECT_EQ(result.code, 0) << args[0];
         EXPECT_EQ(result.out, UsageText);

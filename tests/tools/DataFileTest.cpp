@@ -58,9 +58,10 @@ TEST(DataFileShow, PrintsALedgerAndChecksItsCountersAgainstTheRecords)
         const RunResult result = RunUpdpack({"show", file.u8string()});
         EXPECT_EQ(result.code, 0);
         EXPECT_EQ(result.err, "");
-        EXPECT_EQ(result.out, std::string("Uninstallinf.dat: uninstall ledger, 6256 bytes\n"
-                                          "Entries             3 (1 folder, 2 files, 4294967312 bytes)\n") +
-                                  c.counters + records);
+        EXPECT_EQ(result.out,
+                  std::string("Uninstallinf.dat: uninstall ledger, 6256 bytes\n"
+                              "Entries             3 (1 folder, 2 files, 4294967312 bytes)\n")
+                      + c.counters + records);
     }
 }
 
@@ -68,25 +69,25 @@ TEST(DataFileShow, PrintsUpdateInformationAndWhatIsMissingFromIt)
 {
     TempFolder temp;
     // Told by option, not by name; one of two records is missing.
-    const fs::path file = temp.Write("package.bin", FileBytes(Update(2, "\x83\x54\x83\x93\x83\x76\x83\x8B"),
-                                                             {Record("bin\\", 0)}));
+    const fs::path file =
+        temp.Write("package.bin", FileBytes(Update(2, "\x83\x54\x83\x93\x83\x76\x83\x8B"), {Record("bin\\", 0)}));
     const RunResult result = RunUpdpack({"show", "--update", file.u8string()});
     EXPECT_EQ(result.code, 0);
-    EXPECT_EQ(result.out, "package.bin: update information, 664 bytes\n"
-                          "Product name        サンプル\n"
-                          "Registry key        Software\\Example\n"
-                          "Registry value      InstallDir\n"
-                          "Entries             2 (1 folder, 0 files, 0 bytes)\n"
-                          "The file holds only 1 of its 2 records.\n"
-                          "\n"
-                          "      Size       Extra  Path\n"
-                          "         0           0  bin\\\n");
+    EXPECT_EQ(result.out,
+              "package.bin: update information, 664 bytes\n"
+              "Product name        サンプル\n"
+              "Registry key        Software\\Example\n"
+              "Registry value      InstallDir\n"
+              "Entries             2 (1 folder, 0 files, 0 bytes)\n"
+              "The file holds only 1 of its 2 records.\n"
+              "\n"
+              "      Size       Extra  Path\n"
+              "         0           0  bin\\\n");
 
     const RunResult checked = RunUpdpack({"show", "--update", "--check", file.u8string()});
     EXPECT_EQ(checked.code, 1);
     EXPECT_EQ(checked.out, result.out);
-    EXPECT_NE(checked.err.find("EntryCount 2 needs 932 bytes, but the file is 664"), std::string::npos)
-        << checked.err;
+    EXPECT_NE(checked.err.find("EntryCount 2 needs 932 bytes, but the file is 664"), std::string::npos) << checked.err;
 }
 
 TEST(DataFileCheck, ExitsNonZeroOnAFileTheUpdaterWouldRefuse)
@@ -103,11 +104,10 @@ TEST(DataFileCheck, ExitsNonZeroOnAFileTheUpdaterWouldRefuse)
         const char* message; // expected on stderr; nothing at all when null
     } cases[] = {
         {"good update information", "Updateinf.dat", FileBytes(Update(2), good), 0, nullptr},
-        {"bytes after the last record are not read", "Updateinf.dat", FileBytes(Update(2), good) + "junk", 0,
-         nullptr},
+        {"bytes after the last record are not read", "Updateinf.dat", FileBytes(Update(2), good) + "junk", 0, nullptr},
         {"good ledger", "Uninstallinf.dat", FileBytes(Ledger(3, 2, 16), LedgerRecords), 0, nullptr},
-        {"ledger counters are the updater's to fix", "Uninstallinf.dat", FileBytes(Ledger(3, 9, 9), LedgerRecords),
-         0, nullptr},
+        {"ledger counters are the updater's to fix", "Uninstallinf.dat", FileBytes(Ledger(3, 9, 9), LedgerRecords), 0,
+         nullptr},
         {"shorter than the header", "Updateinf.dat", std::string(100, '\0'), 1,
          "the file is 100 bytes, shorter than its 396-byte header"},
         {"ledger shorter than the header", "uninstallINF.dat", std::string(5451, '\0'), 1,

@@ -8,8 +8,17 @@ std::vector<std::string> BuildArgs(const TempFolder& temp, const std::string& pr
                                    const std::string& key = "Software\\Example\\Sample",
                                    const std::string& value = "InstallDir")
 {
-    return {"build", "--product", product, "--key", key, "--value", value,
-            "--from", (temp.Path() / "src").u8string(), "--out", (temp.Path() / "out").u8string()};
+    return {"build",
+            "--product",
+            product,
+            "--key",
+            key,
+            "--value",
+            value,
+            "--from",
+            (temp.Path() / "src").u8string(),
+            "--out",
+            (temp.Path() / "out").u8string()};
 }
 
 std::string AllBytes()
@@ -20,7 +29,10 @@ std::string AllBytes()
     return bytes;
 }
 
-std::string Field(const char* field, std::size_t size) { return std::string(field, size); }
+std::string Field(const char* field, std::size_t size)
+{
+    return std::string(field, size);
+}
 
 std::string Padded(const std::string& text, std::size_t size)
 {
@@ -51,12 +63,8 @@ TEST(PackageBuild, WritesHeaderRecordsInTreeOrderAndAByteIdenticalCopy)
         std::string path;
         std::uint32_t size;
     } expected[] = {
-        {"README.txt", 6},
-        {"bin\\", 0},
-        {"bin\\a.dll", 256},
-        {"bin\\sub\\", 0},
-        {"bin.txt", 37},
-        {"\x95\x5C\x8E\xA6.txt", 1},
+        {"README.txt", 6}, {"bin\\", 0},    {"bin\\a.dll", 256},
+        {"bin\\sub\\", 0}, {"bin.txt", 37}, {"\x95\x5C\x8E\xA6.txt", 1},
     };
     const std::size_t count = std::size(expected);
     ASSERT_EQ(bytes.size(), sizeof(UpdateInfoHeader) + count * sizeof(FileEntry));
@@ -120,44 +128,61 @@ TEST(PackageBuild, RefusesWhatTheUpdaterCouldNotTakeAndWritesNothing)
         std::vector<std::string> args; // replaces product, key and value when given
         const char* message;
     } cases[] = {
-        {"name outside code page 932", [](const TempFolder& t) { t.Write("src/café.txt", "x"); }, {},
+        {"name outside code page 932",
+         [](const TempFolder& t) { t.Write("src/café.txt", "x"); },
+         {},
          "café.txt: the name cannot be written in code page 932"},
         {"path over 259 bytes",
-         [&](const TempFolder& t) { t.Write("src/" + folder80 + "/" + file50 + ".txt", "x"); }, {},
+         [&](const TempFolder& t) { t.Write("src/" + folder80 + "/" + file50 + ".txt", "x"); },
+         {},
          "265 bytes in code page 932, over the limit of 259"},
         {"file of 4 GiB",
-         [](const TempFolder& t) { fs::resize_file(t.Write("src/big.bin", ""), 0x100000000ull); }, {},
+         [](const TempFolder& t) { fs::resize_file(t.Write("src/big.bin", ""), 0x100000000ull); },
+         {},
          "big.bin: 4294967296 bytes; a file in a package must be smaller than 4 GiB"},
-        {"file name ending in the byte 0x5C", [](const TempFolder& t) { t.Write("src/表", "x"); }, {},
+        {"file name ending in the byte 0x5C",
+         [](const TempFolder& t) { t.Write("src/表", "x"); },
+         {},
          "ends in the byte 0x5C"},
         {"empty tree", [](const TempFolder& t) { t.Folder("src"); }, {}, "is empty"},
-        {"product name of 128 bytes", [](const TempFolder& t) { t.Write("src/a.txt", "x"); },
-         {kanji64, "Software\\Example", "InstallDir"}, "the product name"},
-        {"registry key of 128 bytes", [](const TempFolder& t) { t.Write("src/a.txt", "x"); },
-         {"Sample", std::string(128, 'k'), "InstallDir"}, "the registry key"},
-        {"value name of 128 bytes", [](const TempFolder& t) { t.Write("src/a.txt", "x"); },
-         {"Sample", "Software\\Example", std::string(128, 'v')}, "the registry value name"},
-        {"product name outside code page 932", [](const TempFolder& t) { t.Write("src/a.txt", "x"); },
-         {"Café", "Software\\Example", "InstallDir"}, "cannot be written in code page 932"},
+        {"product name of 128 bytes",
+         [](const TempFolder& t) { t.Write("src/a.txt", "x"); },
+         {kanji64, "Software\\Example", "InstallDir"},
+         "the product name"},
+        {"registry key of 128 bytes",
+         [](const TempFolder& t) { t.Write("src/a.txt", "x"); },
+         {"Sample", std::string(128, 'k'), "InstallDir"},
+         "the registry key"},
+        {"value name of 128 bytes",
+         [](const TempFolder& t) { t.Write("src/a.txt", "x"); },
+         {"Sample", "Software\\Example", std::string(128, 'v')},
+         "the registry value name"},
+        {"product name outside code page 932",
+         [](const TempFolder& t) { t.Write("src/a.txt", "x"); },
+         {"Café", "Software\\Example", "InstallDir"},
+         "cannot be written in code page 932"},
         {"missing tree", [](const TempFolder&) {}, {}, "src: not a folder"},
 #ifndef _WIN32
         // Names that Windows itself cannot hold, but a Linux tree can.
-        {"name of dots only", [](const TempFolder& t) { t.Write("src/.../a.txt", "x"); }, {},
+        {"name of dots only",
+         [](const TempFolder& t) { t.Write("src/.../a.txt", "x"); },
+         {},
          "the updater would refuse its path"},
         {"names differing in case only",
          [](const TempFolder& t) {
              t.Write("src/Readme.txt", "x");
              t.Write("src/README.txt", "y");
          },
-         {}, "differs from it only in upper and lower case"},
+         {},
+         "differs from it only in upper and lower case"},
 #endif
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder temp;
         c.tree(temp);
-        const RunResult result = c.args.empty() ? RunUpdpack(BuildArgs(temp))
-                                                : RunUpdpack(BuildArgs(temp, c.args[0], c.args[1], c.args[2]));
+        const RunResult result =
+            c.args.empty() ? RunUpdpack(BuildArgs(temp)) : RunUpdpack(BuildArgs(temp, c.args[0], c.args[1], c.args[2]));
         EXPECT_EQ(result.code, 1);
         EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
         EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << "one line: " << result.err;
@@ -171,6 +196,7 @@ TEST(PackageBuild, TakesFieldsOfExactly127Bytes)
 {
     TempFolder temp;
     temp.Write("src/a.txt", "x");
-    const RunResult result = RunUpdpack(BuildArgs(temp, std::string(127, 'p'), std::string(127, 'k'), std::string(127, 'v')));
+    const RunResult result =
+        RunUpdpack(BuildArgs(temp, std::string(127, 'p'), std::string(127, 'k'), std::string(127, 'v')));
     EXPECT_EQ(result.code, 0) << result.err;
 }

@@ -48,7 +48,10 @@ private:
     iconv_t m_cd;
 };
 
-bool IsControl(unsigned char b) { return b < 0x20 || b == 0x7F; }
+bool IsControl(unsigned char b)
+{
+    return b < 0x20 || b == 0x7F;
+}
 
 void AppendEscaped(std::string& out, unsigned char b)
 {

@@ -19,8 +19,8 @@ std::optional<std::string> WideToCp932(std::wstring_view wide)
     if (length <= 0 || usedDefault)
         return std::nullopt;
     std::string cp932(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(ShiftJis, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                        cp932.data(), length, nullptr, &usedDefault);
+    WideCharToMultiByte(ShiftJis, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), cp932.data(),
+                        length, nullptr, &usedDefault);
     if (usedDefault)
         return std::nullopt;
     return cp932;
@@ -31,15 +31,15 @@ std::wstring Decode(UINT codePage, std::string_view bytes, bool* valid)
     *valid = true;
     if (bytes.empty())
         return std::wstring();
-    const int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
-                                           nullptr, 0);
+    const int length =
+        MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     if (length <= 0) {
         *valid = false;
         return std::wstring();
     }
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
-                        wide.data(), length);
+    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), wide.data(),
+                        length);
     return wide;
 }
 
@@ -47,8 +47,8 @@ std::string WideToUtf8(std::wstring_view wide)
 {
     if (wide.empty())
         return std::string();
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                           nullptr, nullptr);
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr, nullptr);
     return utf8;

@@ -27,6 +27,12 @@ void Write(DWORD stdHandle, std::string_view utf8)
 
 } // namespace
 
-void ConsoleOutput::Out(std::string_view utf8) { Write(STD_OUTPUT_HANDLE, utf8); }
+void ConsoleOutput::Out(std::string_view utf8)
+{
+    Write(STD_OUTPUT_HANDLE, utf8);
+}
 
-void ConsoleOutput::Err(std::string_view utf8) { Write(STD_ERROR_HANDLE, utf8); }
+void ConsoleOutput::Err(std::string_view utf8)
+{
+    Write(STD_ERROR_HANDLE, utf8);
+}

@@ -64,7 +64,8 @@ DataFile LoadDataFile(const fs::path& file, DataFileKind kind)
                                                     : reinterpret_cast<char*>(&data.ledger);
     in.read(header, static_cast<std::streamsize>(data.HeaderSize()));
     // Only the records present are read: the count may be anything.
-    const std::uint64_t present = data.length > data.HeaderSize() ? (data.length - data.HeaderSize()) / sizeof(FileEntry) : 0;
+    const std::uint64_t present =
+        data.length > data.HeaderSize() ? (data.length - data.HeaderSize()) / sizeof(FileEntry) : 0;
     data.records.resize(static_cast<std::size_t>(std::min<std::uint64_t>(present, data.EntryCount())));
     in.read(reinterpret_cast<char*>(data.records.data()),
             static_cast<std::streamsize>(data.records.size() * sizeof(FileEntry)));
@@ -78,16 +79,17 @@ std::vector<std::string> CheckDataFile(const DataFile& file)
     std::vector<std::string> problems;
     const std::uint32_t count = file.EntryCount();
     if (file.length < file.HeaderSize())
-        problems.push_back("the file is " + std::to_string(file.length) + " bytes, shorter than its " +
-                           std::to_string(file.HeaderSize()) + "-byte header");
-    const bool countFits = file.kind == DataFileKind::UpdateInfo ? RecordCountsFit(count, 0) : RecordCountsFit(0, count);
+        problems.push_back("the file is " + std::to_string(file.length) + " bytes, shorter than its "
+                           + std::to_string(file.HeaderSize()) + "-byte header");
+    const bool countFits =
+        file.kind == DataFileKind::UpdateInfo ? RecordCountsFit(count, 0) : RecordCountsFit(0, count);
     if (!countFits)
-        problems.push_back("EntryCount " + std::to_string(count) + " is over the limit of " +
-                           std::to_string(MaxRecordCount));
+        problems.push_back("EntryCount " + std::to_string(count) + " is over the limit of "
+                           + std::to_string(MaxRecordCount));
     const std::uint64_t required = RequiredFileSize(file.HeaderSize(), count);
     if (file.length >= file.HeaderSize() && file.length < required)
-        problems.push_back("EntryCount " + std::to_string(count) + " needs " + std::to_string(required) +
-                           " bytes, but the file is " + std::to_string(file.length));
+        problems.push_back("EntryCount " + std::to_string(count) + " needs " + std::to_string(required)
+                           + " bytes, but the file is " + std::to_string(file.length));
     if (file.kind == DataFileKind::Ledger)
         return problems;
 
@@ -122,6 +124,7 @@ RecordTally TallyRecords(const std::vector<FileEntry>& records)
 std::string RecordPath(const FileEntry& record)
 {
     const void* end = std::memchr(record.Path, '\0', sizeof record.Path);
-    const std::size_t length = end ? static_cast<std::size_t>(static_cast<const char*>(end) - record.Path) : sizeof record.Path;
+    const std::size_t length =
+        end ? static_cast<std::size_t>(static_cast<const char*>(end) - record.Path) : sizeof record.Path;
     return std::string(record.Path, length);
 }

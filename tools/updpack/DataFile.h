@@ -35,8 +35,8 @@ std::vector<std::string> CheckDataFile(const DataFile& file);
 struct RecordTally {
     std::uint32_t folders = 0;
     std::uint32_t files = 0;
-    std::uint64_t bytes = 0;         // exact
-    std::uint32_t wrappedBytes = 0;  // modulo 2^32, as the ledger's TotalSize counts
+    std::uint64_t bytes = 0;        // exact
+    std::uint32_t wrappedBytes = 0; // modulo 2^32, as the ledger's TotalSize counts
 };
 RecordTally TallyRecords(const std::vector<FileEntry>& records);
 

@@ -32,8 +32,8 @@ std::string Plural(std::uint64_t n, const char* one, const char* many)
 
 std::string TallyText(const RecordTally& tally)
 {
-    return Plural(tally.folders, "folder", "folders") + ", " + Plural(tally.files, "file", "files") + ", " +
-           Plural(tally.bytes, "byte", "bytes");
+    return Plural(tally.folders, "folder", "folders") + ", " + Plural(tally.files, "file", "files") + ", "
+        + Plural(tally.bytes, "byte", "bytes");
 }
 
 } // namespace
@@ -57,18 +57,17 @@ std::string FormatDataFile(const DataFile& file, const std::string& name)
         text += Line("File count", files);
         std::string total = std::to_string(file.ledger.TotalSize);
         if (file.ledger.TotalSize != tally.wrappedBytes)
-            total += " MISMATCH: the file records add up to " + std::to_string(tally.wrappedBytes) +
-                     " (32-bit sum)";
+            total += " MISMATCH: the file records add up to " + std::to_string(tally.wrappedBytes) + " (32-bit sum)";
         text += Line("Total size", total);
     }
     if (file.records.size() < file.EntryCount())
-        text += "The file holds only " + std::to_string(file.records.size()) + " of its " +
-                std::to_string(file.EntryCount()) + " records.\n";
+        text += "The file holds only " + std::to_string(file.records.size()) + " of its "
+            + std::to_string(file.EntryCount()) + " records.\n";
     if (file.records.empty())
         return text;
     text += "\n      Size       Extra  Path\n";
     for (const FileEntry& record : file.records)
-        text += RightAligned(record.Size, 10) + "  " + RightAligned(record.Extra, 10) + "  " +
-                Cp932ToUtf8(RecordPath(record)) + "\n";
+        text += RightAligned(record.Size, 10) + "  " + RightAligned(record.Extra, 10) + "  "
+            + Cp932ToUtf8(RecordPath(record)) + "\n";
     return text;
 }

@@ -21,7 +21,13 @@ int RunWithArguments(int argc, Char** argv)
 } // namespace
 
 #ifdef _WIN32
-int wmain(int argc, wchar_t** argv) { return RunWithArguments(argc, argv); }
+int wmain(int argc, wchar_t** argv)
+{
+    return RunWithArguments(argc, argv);
+}
 #else
-int main(int argc, char** argv) { return RunWithArguments(argc, argv); }
+int main(int argc, char** argv)
+{
+    return RunWithArguments(argc, argv);
+}
 #endif

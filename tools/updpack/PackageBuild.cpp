@@ -18,8 +18,8 @@ void SetText(char (&field)[TextFieldSize], const std::string& utf8, const char* 
     if (!cp932)
         throw ToolError(std::string(what) + " \"" + utf8 + "\" cannot be written in code page 932");
     if (cp932->size() >= TextFieldSize)
-        throw ToolError(std::string(what) + " \"" + utf8 + "\" is " + std::to_string(cp932->size()) +
-                        " bytes in code page 932, over the limit of " + std::to_string(TextFieldSize - 1));
+        throw ToolError(std::string(what) + " \"" + utf8 + "\" is " + std::to_string(cp932->size())
+                        + " bytes in code page 932, over the limit of " + std::to_string(TextFieldSize - 1));
     std::memcpy(field, cp932->data(), cp932->size());
 }
 

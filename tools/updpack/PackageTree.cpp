@@ -20,7 +20,10 @@ struct Child {
     bool folder;
 };
 
-std::string Show(const fs::path& path) { return path.u8string(); }
+std::string Show(const fs::path& path)
+{
+    return path.u8string();
+}
 
 // Windows treats single-byte A to Z and a to z as the same; a trail byte that
 // happens to equal a letter is part of another character and is kept.
@@ -54,13 +57,14 @@ private:
             const fs::path name = entry.path().filename();
             const fs::file_status status = entry.symlink_status();
             if (!fs::is_directory(status) && !fs::is_regular_file(status))
-                throw ToolError(Show(entry.path()) + ": not a plain file or folder (links and devices are not packaged)");
+                throw ToolError(Show(entry.path())
+                                + ": not a plain file or folder (links and devices are not packaged)");
             const std::optional<std::string> name932 = NativeNameToCp932(name);
             if (!name932)
                 throw ToolError(Show(entry.path()) + ": the name cannot be written in code page 932");
             if (!folded.insert(FoldCase(*name932, m_classifier)).second)
-                throw ToolError(Show(entry.path()) +
-                                ": another name in the same folder differs from it only in upper and lower case");
+                throw ToolError(Show(entry.path())
+                                + ": another name in the same folder differs from it only in upper and lower case");
             children.push_back({name, *name932, fs::is_directory(status)});
         }
         std::sort(children.begin(), children.end(),
@@ -74,8 +78,8 @@ private:
         if (folder)
             path += '\\';
         if (path.size() >= PathFieldSize)
-            throw ToolError(Show(source) + ": its path in the package is " + std::to_string(path.size()) +
-                            " bytes in code page 932, over the limit of " + std::to_string(PathFieldSize - 1));
+            throw ToolError(Show(source) + ": its path in the package is " + std::to_string(path.size())
+                            + " bytes in code page 932, over the limit of " + std::to_string(PathFieldSize - 1));
         char field[PathFieldSize] = {};
         std::memcpy(field, path.data(), path.size());
         const RecordProblem problem = CheckUpdatePath(field, m_classifier);
@@ -90,12 +94,12 @@ private:
             // The updater takes every path ending in the byte 0x5C for a folder,
             // even when that byte is the second half of a character such as 表.
             if (path.back() == '\\')
-                throw ToolError(Show(source) +
-                                ": its name ends in the byte 0x5C, which the updater would take for a folder");
+                throw ToolError(Show(source)
+                                + ": its name ends in the byte 0x5C, which the updater would take for a folder");
             const std::uintmax_t size = fs::file_size(source);
             if (size > 0xFFFFFFFFu)
-                throw ToolError(Show(source) + ": " + std::to_string(size) +
-                                " bytes; a file in a package must be smaller than 4 GiB");
+                throw ToolError(Show(source) + ": " + std::to_string(size)
+                                + " bytes; a file in a package must be smaller than 4 GiB");
             item.size = static_cast<std::uint32_t>(size);
         }
         m_items.push_back(std::move(item));
@@ -121,7 +125,7 @@ std::vector<PackageItem> ScanPackageTree(const fs::path& root)
     if (items.empty())
         throw ToolError(Show(root) + ": is empty, so there is nothing to package");
     if (items.size() > MaxRecordCount)
-        throw ToolError(Show(root) + ": " + std::to_string(items.size()) + " files and folders, over the limit of " +
-                        std::to_string(MaxRecordCount));
+        throw ToolError(Show(root) + ": " + std::to_string(items.size()) + " files and folders, over the limit of "
+                        + std::to_string(MaxRecordCount));
     return items;
 }

@@ -11,7 +11,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Show(const fs::path& path) { return path.u8string(); }
+std::string Show(const fs::path& path)
+{
+    return path.u8string();
+}
 
 // A folder being filled; removed with its content unless it was kept.
 class ScratchFolder {

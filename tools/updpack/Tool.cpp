@@ -42,14 +42,20 @@ struct FileCommand {
     fs::path file;
 };
 
-bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+bool IsHelp(const std::string& arg)
+{
+    return arg == "--help" || arg == "-h";
+}
 
 struct HelpRequested {};
 
 BuildRequest ParseBuild(const std::vector<std::string>& args)
 {
-    std::map<std::string, std::string> values{
-        {"--product", {}}, {"--key", {}}, {"--value", {}}, {"--from", {}}, {"--out", {}}};
+    std::map<std::string, std::string> values{{"--product", {}},
+                                              {"--key", {}},
+                                              {"--value", {}},
+                                              {"--from", {}},
+                                              {"--out", {}}};
     std::map<std::string, bool> seen;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -100,8 +106,8 @@ FileCommand ParseFileCommand(const std::vector<std::string>& args, bool allowChe
     if (!haveFile)
         throw UsageError(command + ": FILE is missing");
     if (!parsed.haveKind && !KindFromFileName(parsed.file, &parsed.kind))
-        throw UsageError(command + ": cannot tell the kind of " + parsed.file.u8string() +
-                         " from its name; give --update or --ledger");
+        throw UsageError(command + ": cannot tell the kind of " + parsed.file.u8string()
+                         + " from its name; give --update or --ledger");
     return parsed;
 }
 
