@@ -21,12 +21,51 @@ bool IsOnlyDotsAndSpaces(const char* name, std::size_t length)
     return true;
 }
 
+char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsIgnoringAsciiCase(const char* text, std::size_t length, const char* lower)
+{
+    if (std::strlen(lower) != length)
+        return false;
+    for (std::size_t i = 0; i < length; ++i)
+        if (LowerAscii(text[i]) != lower[i])
+            return false;
+    return true;
+}
+
+// Windows opens a device for such a name in any folder; what follows the
+// first dot does not matter, nor do spaces before it.
+bool IsDeviceName(const char* name, std::size_t length)
+{
+    std::size_t base = 0;
+    while (base < length && name[base] != '.')
+        ++base;
+    while (base > 0 && name[base - 1] == ' ')
+        --base;
+    static const char* const devices[] = {"con", "prn", "aux", "nul"};
+    for (const char* device : devices)
+        if (EqualsIgnoringAsciiCase(name, base, device))
+            return true;
+    if (base == 4 && name[3] >= '1' && name[3] <= '9')
+        return EqualsIgnoringAsciiCase(name, 3, "com") || EqualsIgnoringAsciiCase(name, 3, "lpt");
+    return false;
+}
+
 RecordProblem CheckName(const char* name, std::size_t length)
 {
     if (length == 0)
         return RecordProblem::EmptyComponent;
     if (IsOnlyDotsAndSpaces(name, length))
         return RecordProblem::DotComponent;
+    // A name's last byte is never a trail byte here: the walk ends names only
+    // at single-byte characters, and 0x2E and 0x20 cannot follow a lead byte.
+    if (name[length - 1] == '.' || name[length - 1] == ' ')
+        return RecordProblem::TrailingDotOrSpace;
+    if (IsDeviceName(name, length))
+        return RecordProblem::DeviceName;
     return RecordProblem::None;
 }
 
@@ -55,6 +94,12 @@ const char* DescribeProblem(RecordProblem problem)
         return "path has two separators in a row";
     case RecordProblem::ForbiddenCharacter:
         return "path has a character that is not allowed in a name";
+    case RecordProblem::TrailingDotOrSpace:
+        return "path has a name ending in a dot or a space";
+    case RecordProblem::IllegalByte:
+        return "path has a byte that is not a character of the code page";
+    case RecordProblem::DeviceName:
+        return "path has a reserved device name";
     }
     return "unknown problem";
 }
@@ -102,6 +147,8 @@ RecordProblem CheckUpdatePath(const char (&path)[PathFieldSize], const MbcsClass
             return RecordProblem::AbsolutePath;
         if (IsForbiddenInName(b))
             return RecordProblem::ForbiddenCharacter;
+        if (byteClass == MbcsIllegal)
+            return RecordProblem::IllegalByte;
         if (b != '\\')
             continue;
         const RecordProblem problem = CheckName(path + nameStart, i - nameStart);
@@ -109,6 +156,9 @@ RecordProblem CheckUpdatePath(const char (&path)[PathFieldSize], const MbcsClass
             return problem;
         nameStart = i + 1;
     }
+    // A lead byte needs a trail byte after it, not the terminator.
+    if (previousClass == MbcsLead)
+        return RecordProblem::IllegalByte;
     // A folder entry ends with its separator and leaves no last name.
     return nameStart == length ? RecordProblem::None : CheckName(path + nameStart, length - nameStart);
 }

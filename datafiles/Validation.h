@@ -16,10 +16,13 @@ enum class RecordProblem {
     UnterminatedRegistryValueName,
     UnterminatedPath,
     EmptyPath,
-    AbsolutePath,      // drive letter, leading separator, or any colon
-    DotComponent,      // ".", "..", or a name of dots and spaces only
-    EmptyComponent,    // two separators in a row
-    ForbiddenCharacter // control byte, forward slash, or one of * ? " < > |
+    AbsolutePath,       // drive letter, leading separator, or any colon
+    DotComponent,       // ".", "..", or a name of dots and spaces only
+    EmptyComponent,     // two separators in a row
+    ForbiddenCharacter, // control byte, forward slash, or one of * ? " < > |
+    TrailingDotOrSpace, // Windows would store the name without them
+    IllegalByte,        // not a character of the code page
+    DeviceName          // CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an extension
 };
 
 // English text for a tool's diagnostics; the updater itself shows none.

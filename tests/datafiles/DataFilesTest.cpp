@@ -168,6 +168,12 @@ const UpdateFault UpdateFaults[] = {
     {"forward slash", [](UpdateImage& u) { u.entries[1] = Entry("bin/a.dll"); }, -1},
     {"bar", [](UpdateImage& u) { u.entries[1] = Entry("a|b.dll"); }, -1},
     {"control byte", [](UpdateImage& u) { u.entries[1] = Entry("a\x1b.dll"); }, -1},
+    {"name ending in a dot", [](UpdateImage& u) { u.entries[1] = Entry("c."); }, -1},
+    {"folder ending in a space", [](UpdateImage& u) { u.entries[1] = Entry("sub\\d \\a.dll"); }, -1},
+    {"lead byte at the end", [](UpdateImage& u) { u.entries[1] = Entry("a\x95"); }, -1},
+    {"lead byte before a non-trail byte", [](UpdateImage& u) { u.entries[1] = Entry("\x81\x20.dll"); }, -1},
+    {"lone 0xA0", [](UpdateImage& u) { u.entries[1] = Entry("a\xA0.dll"); }, -1},
+    {"device name", [](UpdateImage& u) { u.entries[1] = Entry("bin\\Aux.dll"); }, -1},
 };
 
 TEST_F(DataFiles, RefusedUpdateInformationLoadsNothing)

@@ -27,7 +27,16 @@ const PathCase PathCases[] = {
     {"bin\\a.dll", RecordProblem::None},
     {"bin\\", RecordProblem::None},
     {"bin\\sub\\", RecordProblem::None},
-    {".config\\a..b\\c.", RecordProblem::None},
+    {".config\\a..b\\c", RecordProblem::None},
+    {"a.b c\\x", RecordProblem::None},
+    // Device names only as a whole name or before the first dot.
+    {"CONFIG.SYS", RecordProblem::None},
+    {"icon.ico", RecordProblem::None},
+    {"con_\\nul1.txt", RecordProblem::None},
+    {"COM0", RecordProblem::None},
+    {"COM10", RecordProblem::None},
+    {"LPT", RecordProblem::None},
+    {"a.con", RecordProblem::None},
     {"a b\\\xB1\xB2", RecordProblem::None}, // half-width katakana stand alone
     // 表 ends in 0x5C and ポ in 0x7C; both trail bytes are part of the name.
     {"\x95\x5C", RecordProblem::None},
@@ -70,6 +79,37 @@ const PathCase PathCases[] = {
     {"a\x1F", RecordProblem::ForbiddenCharacter},
     // 0x3F cannot follow a lead byte, so it stands for itself.
     {"\x83?", RecordProblem::ForbiddenCharacter},
+
+    {"c.", RecordProblem::TrailingDotOrSpace},
+    {"sub\\d ", RecordProblem::TrailingDotOrSpace},
+    {"sub \\a.txt", RecordProblem::TrailingDotOrSpace},
+    {"sub.\\", RecordProblem::TrailingDotOrSpace},
+    {"a.txt.", RecordProblem::TrailingDotOrSpace},
+    {"\x95\x5C ", RecordProblem::TrailingDotOrSpace},
+
+    {"a\x81", RecordProblem::IllegalByte}, // a lead byte at the end
+    {"bin\\\x95", RecordProblem::IllegalByte},
+    {"\x81\x20.txt", RecordProblem::IllegalByte}, // a lead byte before a byte outside the trail ranges
+    {"\x81\x7F", RecordProblem::IllegalByte},
+    {"\x81\xFD", RecordProblem::IllegalByte},
+    {"a\x80.txt", RecordProblem::IllegalByte},
+    {"a\xA0\\", RecordProblem::IllegalByte},
+    {"\xFD", RecordProblem::IllegalByte},
+    {"\xFE.txt", RecordProblem::IllegalByte},
+    {"b\\\xFF", RecordProblem::IllegalByte},
+    {"a\x7F", RecordProblem::IllegalByte},
+
+    {"CON", RecordProblem::DeviceName},
+    {"con", RecordProblem::DeviceName},
+    {"Prn.txt", RecordProblem::DeviceName},
+    {"bin\\aux.tar.gz", RecordProblem::DeviceName},
+    {"NuL\\", RecordProblem::DeviceName},
+    {"nul\\a.txt", RecordProblem::DeviceName},
+    {"COM1", RecordProblem::DeviceName},
+    {"com9.log", RecordProblem::DeviceName},
+    {"lpt1", RecordProblem::DeviceName},
+    {"sub\\LPT9.dat", RecordProblem::DeviceName},
+    {"CON .txt", RecordProblem::DeviceName},
 };
 
 TEST(CheckUpdatePath, ClassifiesPathsInShiftJis)
@@ -78,6 +118,14 @@ TEST(CheckUpdatePath, ClassifiesPathsInShiftJis)
         const PathField field(c.path);
         EXPECT_EQ(CheckUpdatePath(field.bytes, ShiftJis), c.expected)
             << "path \"" << c.path << "\": " << DescribeProblem(c.expected);
+    }
+}
+
+TEST(CheckUpdatePath, ByteClassesApplyOnlyToADoubleByteCodePage)
+{
+    for (const char* path : {"a\x81", "a\x80.txt", "\xFD", "\x81\x20.txt"}) {
+        const PathField field(path);
+        EXPECT_EQ(CheckUpdatePath(field.bytes, MbcsClassifier()), RecordProblem::None) << path;
     }
 }
 
