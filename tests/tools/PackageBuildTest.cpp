@@ -2,6 +2,12 @@
 
 #include <functional>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 std::vector<std::string> BuildArgs(const TempFolder& temp, const std::string& product = "サンプル",
@@ -39,6 +45,28 @@ std::string Padded(const std::string& text, std::size_t size)
     std::string field = text;
     field.resize(size, '\0');
     return field;
+}
+
+// Which folder a path names: a folder removed and made again is another one.
+std::string FolderIdentity(const fs::path& folder)
+{
+#ifdef _WIN32
+    const HANDLE handle = CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return "none";
+    BY_HANDLE_FILE_INFORMATION info{};
+    const BOOL known = GetFileInformationByHandle(handle, &info);
+    CloseHandle(handle);
+    return known ? std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":"
+            + std::to_string(info.nFileIndexLow)
+                 : "unknown";
+#else
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0)
+        return "none";
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+#endif
 }
 
 } // namespace
@@ -98,9 +126,13 @@ TEST(PackageBuild, FillsAnEmptyOutputFolderAndLeavesAFullOneAlone)
 {
     TempFolder temp;
     temp.Write("src/a.txt", "a");
-    temp.Folder("out");
+    // The user's folder is filled, never removed and made again.
+    const std::string identity = FolderIdentity(temp.Folder("out"));
     ASSERT_EQ(RunUpdpack(BuildArgs(temp)).code, 0);
+    EXPECT_EQ(FolderIdentity(temp.Path() / "out"), identity);
     EXPECT_TRUE(fs::exists(temp.Path() / "out" / "Updateinf.dat"));
+    EXPECT_EQ(ReadBytes(temp.Path() / "out" / "data" / "a.txt"), "a");
+    EXPECT_EQ(temp.Names().size(), 2u) << "nothing but src and out";
 
     const std::string before = ReadBytes(temp.Path() / "out" / "Updateinf.dat");
     temp.Write("src/b.txt", "b");
@@ -174,8 +206,34 @@ TEST(PackageBuild, RefusesWhatTheUpdaterCouldNotTakeAndWritesNothing)
              t.Write("src/README.txt", "y");
          },
          {},
-         "differs from it only in upper and lower case"},
+         "Windows takes the two names for one"},
+        {"full-width letters differing in case only",
+         [](const TempFolder& t) {
+             t.Write("src/bin/Ａ.txt", "x");
+             t.Write("src/bin/ａ.txt", "y");
+         },
+         {},
+         "Windows takes the two names for one"},
+        {"a file and a folder differing in case only",
+         [](const TempFolder& t) {
+             t.Write("src/Ж", "x");
+             t.Write("src/ж/a.txt", "y");
+         },
+         {},
+         "Windows takes the two names for one"},
+        {"name ending in a dot", [](const TempFolder& t) { t.Write("src/sub/c.", "x"); }, {}, "ending in a dot"},
+        {"folder ending in a space", [](const TempFolder& t) { t.Write("src/d /a.txt", "x"); }, {}, "ending in a dot"},
+        {"device name", [](const TempFolder& t) { t.Write("src/bin/Aux.txt", "x"); }, {}, "reserved device name"},
+        {"device name alone", [](const TempFolder& t) { t.Write("src/com1", "x"); }, {}, "reserved device name"},
 #endif
+        // ア (0x83 0x41) and ヂ (0x83 0x61) are two files, but one ledger record.
+        {"names the ledger folds together",
+         [](const TempFolder& t) {
+             t.Write("src/bin/ア.txt", "x");
+             t.Write("src/bin/ヂ.txt", "y");
+         },
+         {},
+         "the uninstall ledger takes the two paths for one"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -190,6 +248,37 @@ TEST(PackageBuild, RefusesWhatTheUpdaterCouldNotTakeAndWritesNothing)
         for (const std::string& name : temp.Names())
             EXPECT_EQ(name, "src") << "left behind";
     }
+}
+
+TEST(PackageBuild, AClashNamesBothPaths)
+{
+    TempFolder temp;
+    temp.Write("src/bin/ア.txt", "x");
+    temp.Write("src/bin/ヂ.txt", "y");
+    const RunResult result = RunUpdpack(BuildArgs(temp));
+    EXPECT_EQ(result.code, 1);
+    for (const char* name : {"ア.txt", "ヂ.txt"})
+        EXPECT_NE(result.err.find((temp.Path() / "src" / "bin" / fs::u8path(name)).u8string()), std::string::npos)
+            << result.err;
+}
+
+TEST(PackageBuild, PlacesTheGivenUpdaterInThePackage)
+{
+    TempFolder temp;
+    temp.Write("src/a.txt", "a");
+    const fs::path updater = temp.Write("Update.exe", "MZ stands in for the program");
+    std::vector<std::string> args = BuildArgs(temp);
+    args.insert(args.end(), {"--updater", updater.u8string()});
+    const RunResult result = RunUpdpack(args);
+    ASSERT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(ReadBytes(temp.Path() / "out" / "Update.exe"), "MZ stands in for the program");
+
+    args.back() = (temp.Path() / "no such file").u8string();
+    fs::remove_all(temp.Path() / "out");
+    const RunResult missing = RunUpdpack(args);
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_NE(missing.err.find("no such file: not a file"), std::string::npos) << missing.err;
+    EXPECT_FALSE(fs::exists(temp.Path() / "out"));
 }
 
 TEST(PackageBuild, TakesFieldsOfExactly127Bytes)

@@ -1,6 +1,7 @@
 #include "PackageBuild.h"
 
 #include "CodePage.h"
+#include "PackageDelta.h"
 #include "PackageTree.h"
 #include "PackageWriter.h"
 #include "ToolError.h"
@@ -38,8 +39,25 @@ UpdateInfoHeader MakeUpdateInfoHeader(const BuildRequest& request)
     return header;
 }
 
-void BuildPackage(const BuildRequest& request)
+void BuildPackage(const BuildRequest& request, Output& output)
 {
     const UpdateInfoHeader header = MakeUpdateInfoHeader(request);
-    WritePackage(request.out, request.from, header, ScanPackageTree(request.from));
+    std::vector<PackageItem> items = ScanPackageTree(request.from);
+    if (request.base.empty()) {
+        WritePackage(request.out, request.from, header, items, request.updater);
+        return;
+    }
+    const PackageDelta delta = SelectDelta(request.base, request.from, items);
+    if (delta.items.empty())
+        throw ToolError(request.from.u8string() + ": no file differs from the base " + request.base.u8string()
+                        + ", so there is nothing to package");
+    WritePackage(request.out, request.from, header, delta.items, request.updater);
+    output.Out("base     " + request.base.u8string() + "\n");
+    output.Out("kept     " + std::to_string(delta.keptFiles) + " files, " + std::to_string(delta.keptBytes)
+               + " bytes, and " + std::to_string(delta.keptFolders) + " folders\n");
+    output.Out("skipped  " + std::to_string(delta.skippedFiles) + " files, " + std::to_string(delta.skippedBytes)
+               + " bytes, the same in the base\n");
+    for (const std::string& file : delta.baseOnly)
+        output.Err("updpack: warning: " + file + " is in the base but not in " + request.from.u8string()
+                   + "; an update cannot remove it\n");
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Output.h"
 #include "Records.h"
 
 #include <filesystem>
@@ -11,6 +12,8 @@ struct BuildRequest {
     std::string registryValueName; // UTF-8
     std::filesystem::path from;    // the tree as the installation should hold it
     std::filesystem::path out;     // receives Updateinf.dat and data
+    std::filesystem::path base;    // when given: package only what differs from this tree
+    std::filesystem::path updater; // when given: copied into the package as Update.exe
 };
 
 // The header's three texts in code page 932; throws ToolError naming the
@@ -18,5 +21,6 @@ struct BuildRequest {
 UpdateInfoHeader MakeUpdateInfoHeader(const BuildRequest& request);
 
 // Scans, checks and writes the whole package; nothing is written when any
-// part of it is refused.
-void BuildPackage(const BuildRequest& request);
+// part of it is refused. A delta build says what it kept and skipped, and
+// warns of the base's files that the package cannot remove.
+void BuildPackage(const BuildRequest& request, Output& output);

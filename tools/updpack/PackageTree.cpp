@@ -2,13 +2,13 @@
 
 #include "CodePage.h"
 #include "MbcsClassifier.h"
+#include "NameFold.h"
 #include "Records.h"
 #include "ToolError.h"
 #include "Validation.h"
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -25,34 +25,22 @@ std::string Show(const fs::path& path)
     return path.u8string();
 }
 
-// Windows treats single-byte A to Z and a to z as the same; a trail byte that
-// happens to equal a letter is part of another character and is kept.
-std::string FoldCase(const std::string& name932, const MbcsClassifier& classifier)
-{
-    std::string folded = name932;
-    for (std::size_t i = 0; i < folded.size(); ++i)
-        if (folded[i] >= 'A' && folded[i] <= 'Z' && classifier.Classify(folded.c_str(), i) == MbcsSingle)
-            folded[i] = static_cast<char>(folded[i] - 'A' + 'a');
-    return folded;
-}
-
 class TreeScanner {
 public:
     explicit TreeScanner(const fs::path& root) : m_root(root) {}
 
     void ScanFolder(const fs::path& relative, const std::string& prefix)
     {
-        for (const Child& child : SortedChildren(relative))
+        for (const Child& child : SortedChildren(relative, prefix))
             Add(relative / child.name, prefix + child.name932, child.folder);
     }
 
     std::vector<PackageItem> TakeItems() { return std::move(m_items); }
 
 private:
-    std::vector<Child> SortedChildren(const fs::path& relative)
+    std::vector<Child> SortedChildren(const fs::path& relative, const std::string& prefix)
     {
         std::vector<Child> children;
-        std::unordered_set<std::string> folded;
         for (const fs::directory_entry& entry : fs::directory_iterator(m_root / relative)) {
             const fs::path name = entry.path().filename();
             const fs::file_status status = entry.symlink_status();
@@ -62,9 +50,8 @@ private:
             const std::optional<std::string> name932 = NativeNameToCp932(name);
             if (!name932)
                 throw ToolError(Show(entry.path()) + ": the name cannot be written in code page 932");
-            if (!folded.insert(FoldCase(*name932, m_classifier)).second)
-                throw ToolError(Show(entry.path())
-                                + ": another name in the same folder differs from it only in upper and lower case");
+            if (const auto clash = m_clashes.Add(prefix + *name932, Show(entry.path())))
+                throw ToolError(DescribeClash(clash->earlier, Show(entry.path()), clash->kind));
             children.push_back({name, *name932, fs::is_directory(status)});
         }
         std::sort(children.begin(), children.end(),
@@ -110,6 +97,7 @@ private:
     const fs::path m_root;
     const MbcsClassifier m_classifier = MbcsClassifier::ForKnownCodePage(932);
     std::vector<PackageItem> m_items;
+    PathClashes m_clashes;
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "PackageWriter.h"
 
+#include "PackageVerify.h"
 #include "ToolError.h"
 
 #include <algorithm>
@@ -50,6 +51,32 @@ public:
         m_path.clear();
     }
 
+    // Moves what the folder holds into destination, an empty folder that
+    // stays; on a failure whatever was moved goes back, and destination is
+    // empty again.
+    void MoveContentInto(const fs::path& destination)
+    {
+        std::vector<fs::path> names;
+        for (const fs::directory_entry& entry : fs::directory_iterator(m_path))
+            names.push_back(entry.path().filename());
+        // The data file last: a folder that has it is a whole package.
+        std::sort(names.begin(), names.end(),
+                  [](const fs::path& a, const fs::path& b) { return (a == "Updateinf.dat") < (b == "Updateinf.dat"); });
+        std::vector<fs::path> moved;
+        try {
+            for (const fs::path& name : names) {
+                fs::rename(m_path / name, destination / name);
+                moved.push_back(name);
+            }
+        } catch (...) {
+            for (const fs::path& name : moved) {
+                std::error_code ignored;
+                fs::rename(destination / name, m_path / name, ignored);
+            }
+            throw;
+        }
+    }
+
 private:
     fs::path m_path;
 };
@@ -93,7 +120,7 @@ void WriteUpdateInfo(const fs::path& file, UpdateInfoHeader header, const std::v
 } // namespace
 
 void WritePackage(const fs::path& outDir, const fs::path& treeRoot, UpdateInfoHeader header,
-                  const std::vector<PackageItem>& items)
+                  const std::vector<PackageItem>& items, const fs::path& updater)
 {
     // "out/" names the folder out, whose scratch twin is out.partial0 beside it.
     const fs::path target = outDir.has_filename() ? outDir : outDir.parent_path();
@@ -101,10 +128,20 @@ void WritePackage(const fs::path& outDir, const fs::path& treeRoot, UpdateInfoHe
     if (fs::exists(target) && !replaceEmpty)
         throw ToolError(Show(target) + ": already exists; give a new folder, or an empty one");
 
+    if (!updater.empty() && !fs::is_regular_file(updater))
+        throw ToolError(Show(updater) + ": not a file");
+
     ScratchFolder scratch(target);
     CopyTree(treeRoot, scratch.Path() / "data", items);
     WriteUpdateInfo(scratch.Path() / "Updateinf.dat", header, items);
+    if (!updater.empty())
+        fs::copy_file(updater, scratch.Path() / "Update.exe");
+    // What build writes, verify accepts: checked before anyone sees it.
+    const PackageReport report = VerifyPackage(scratch.Path());
+    if (!report.problems.empty())
+        throw ToolError("the package would not verify: " + report.problems.front());
     if (replaceEmpty)
-        fs::remove(target);
-    scratch.MoveTo(target);
+        scratch.MoveContentInto(target);
+    else
+        scratch.MoveTo(target);
 }

@@ -3,17 +3,21 @@
 #include "DataFile.h"
 #include "DataFileText.h"
 #include "PackageBuild.h"
+#include "PackageVerify.h"
 #include "ToolError.h"
 
 #include <filesystem>
 #include <map>
 #include <new>
+#include <set>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
 const char* const UsageText =
     "usage: updpack build --product NAME --key SUBKEY --value VALUENAME --from DIR --out OUTDIR\n"
+    "                    [--base OLDDIR] [--updater EXE]\n"
+    "       updpack verify PKGDIR\n"
     "       updpack show [--update | --ledger] [--check] FILE\n"
     "       updpack check [--update | --ledger] FILE\n"
     "       updpack --help\n"
@@ -25,6 +29,14 @@ const char* const UsageText =
     "       folder in ascending byte order of their code page 932 form. OUTDIR must\n"
     "       not exist, or be empty; it is written whole or not at all. Every\n"
     "       record's Extra value is 0.\n"
+    "       --base packages only the files of DIR that OLDDIR (a previous release\n"
+    "       or an installed folder) lacks or holds with other bytes, with the\n"
+    "       folders they lie in; meant for installations of that base. Files of\n"
+    "       OLDDIR that DIR lacks are listed as warnings: an update cannot remove\n"
+    "       them. --updater copies EXE into OUTDIR as Update.exe.\n"
+    "verify checks PKGDIR/Updateinf.dat against PKGDIR/data with the rules of\n"
+    "       build: one line per problem and exit 1; warnings (something in data\n"
+    "       that no record lists, no Update.exe) alone exit 0.\n"
     "show   prints the header and the records of Updateinf.dat or Uninstallinf.dat\n"
     "       (the kind is told by the file's name unless --update or --ledger is\n"
     "       given), and checks a ledger's file count and total size against its\n"
@@ -51,11 +63,9 @@ struct HelpRequested {};
 
 BuildRequest ParseBuild(const std::vector<std::string>& args)
 {
-    std::map<std::string, std::string> values{{"--product", {}},
-                                              {"--key", {}},
-                                              {"--value", {}},
-                                              {"--from", {}},
-                                              {"--out", {}}};
+    std::map<std::string, std::string> values{{"--product", {}}, {"--key", {}},  {"--value", {}},  {"--from", {}},
+                                              {"--out", {}},     {"--base", {}}, {"--updater", {}}};
+    const std::set<std::string> optional{"--base", "--updater"};
     std::map<std::string, bool> seen;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -71,10 +81,18 @@ BuildRequest ParseBuild(const std::vector<std::string>& args)
         values[arg] = args[++i];
     }
     for (const auto& [option, value] : values)
-        if (!seen[option])
+        if (!seen[option] && optional.count(option) == 0)
             throw UsageError("build: " + option + " is missing");
-    return {values["--product"], values["--key"], values["--value"], fs::u8path(values["--from"]),
-            fs::u8path(values["--out"])};
+    for (const std::string& option : optional)
+        if (seen[option] && values[option].empty())
+            throw UsageError("build: " + option + " needs a value");
+    return {values["--product"],
+            values["--key"],
+            values["--value"],
+            fs::u8path(values["--from"]),
+            fs::u8path(values["--out"]),
+            fs::u8path(values["--base"]),
+            fs::u8path(values["--updater"])};
 }
 
 FileCommand ParseFileCommand(const std::vector<std::string>& args, bool allowCheck)
@@ -111,6 +129,31 @@ FileCommand ParseFileCommand(const std::vector<std::string>& args, bool allowChe
     return parsed;
 }
 
+fs::path ParseVerify(const std::vector<std::string>& args)
+{
+    if (args.size() == 2 && IsHelp(args[1]))
+        throw HelpRequested();
+    if (args.size() != 2 || (args[1].size() > 1 && args[1][0] == '-'))
+        throw UsageError("verify: give one PKGDIR");
+    return fs::u8path(args[1]);
+}
+
+int Verify(const fs::path& packageDir, Output& output)
+{
+    const std::string shown = packageDir.u8string();
+    if (!fs::is_directory(packageDir))
+        throw ToolError(shown + ": not a folder");
+    const PackageReport report = VerifyPackage(packageDir);
+    for (const std::string& problem : report.problems)
+        output.Err("updpack: " + shown + ": " + problem + "\n");
+    for (const std::string& warning : report.warnings)
+        output.Err("updpack: " + shown + ": warning: " + warning + "\n");
+    if (!report.problems.empty())
+        return 1;
+    output.Out(shown + ": " + report.summary + ", all in data as listed\n");
+    return 0;
+}
+
 // Problems go to stderr; the result is the exit code.
 int ReportProblems(const FileCommand& command, const DataFile& data, Output& output)
 {
@@ -128,9 +171,11 @@ int Dispatch(const std::vector<std::string>& args, Output& output)
     if (IsHelp(command))
         throw HelpRequested();
     if (command == "build") {
-        BuildPackage(ParseBuild(args));
+        BuildPackage(ParseBuild(args), output);
         return 0;
     }
+    if (command == "verify")
+        return Verify(ParseVerify(args), output);
     if (command == "show" || command == "check") {
         const FileCommand parsed = ParseFileCommand(args, command == "show");
         const DataFile data = LoadDataFile(parsed.file, parsed.kind);
