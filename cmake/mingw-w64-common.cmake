@@ -1,8 +1,8 @@
 # Shared part of the MinGW-w64 toolchains; TOOLCHAIN_TRIPLE is set by the including file.
 set(CMAKE_SYSTEM_NAME Windows)
-# The win32 thread variant: the program is one thread and needs no POSIX-threads runtime.
-set(CMAKE_C_COMPILER ${TOOLCHAIN_TRIPLE}-gcc-win32)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_TRIPLE}-g++-win32)
+# The posix thread variant: GoogleTest needs std::thread.
+set(CMAKE_C_COMPILER ${TOOLCHAIN_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TOOLCHAIN_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${TOOLCHAIN_TRIPLE}-windres)
 set(CMAKE_OBJDUMP ${TOOLCHAIN_TRIPLE}-objdump)
 set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_TRIPLE})

@@ -4,13 +4,13 @@
 // step's result says what really happened.
 
 #include "Harness.h"
-#include "WorkerThread.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -186,7 +186,7 @@ TEST_F(FaultTest, CancelInTheMiddleOfALargeFileStopsPromptly)
     const HWND window = m_window.Handle();
     std::atomic<ULONGLONG> clickedAt{0};
     std::atomic<bool> stop{false};
-    WorkerThread clicker([&] {
+    std::thread clicker([&] {
         // Clicks once a tenth of the file has been copied.
         while (!stop) {
             WIN32_FILE_ATTRIBUTE_DATA data;
@@ -199,11 +199,10 @@ TEST_F(FaultTest, CancelInTheMiddleOfALargeFileStopsPromptly)
             Sleep(1);
         }
     });
-    ASSERT_TRUE(clicker.Started());
     ULONGLONG returnedAt = 0;
     const RunResult result = m_installation.Run(window, [&] { returnedAt = GetTickCount64(); });
     stop = true;
-    clicker.Join();
+    clicker.join();
 
     ASSERT_NE(clickedAt.load(), 0u) << "the copy ended before the click";
     const ULONGLONG delay = returnedAt - clickedAt;
