@@ -35,3 +35,17 @@ endforeach()
 if(unknown)
     message(FATAL_ERROR "imports DLLs that are not known DLLs: ${unknown}")
 endif()
+
+# Windows 7 is the oldest it runs on, and the header says so: an older Windows
+# refuses to start it rather than failing on a missing function.
+foreach(field MajorOSystemVersion MinorOSystemVersion MajorSubsystemVersion MinorSubsystemVersion)
+    string(REGEX MATCH "${field}[ \t]+([0-9]+)" found "${dump}")
+    if(NOT found)
+        message(FATAL_ERROR "no ${field} in the header of ${PROGRAM}")
+    endif()
+    set(${field} ${CMAKE_MATCH_1})
+endforeach()
+message(STATUS "OS version ${MajorOSystemVersion}.${MinorOSystemVersion}, subsystem version ${MajorSubsystemVersion}.${MinorSubsystemVersion}")
+if(NOT "${MajorOSystemVersion}.${MinorOSystemVersion};${MajorSubsystemVersion}.${MinorSubsystemVersion}" STREQUAL "6.1;6.1")
+    message(FATAL_ERROR "the header does not state Windows 7 (6.1) as the oldest Windows")
+endif()

@@ -1,5 +1,6 @@
 #include "DialogTemplate.h"
 #include "ExpectedDialogs.h"
+#include "Version.h"
 #include "resource.h"
 
 #include <gtest/gtest.h>
@@ -217,6 +218,77 @@ TEST(Resources, ManifestRequestsHighestAvailableWithoutCommonControls6)
     }
     EXPECT_EQ(manifest.find("dependency"), std::string::npos);
     EXPECT_EQ(manifest.find("Common-Controls"), std::string::npos);
+}
+
+std::wstring Wide(const char* utf8)
+{
+    wchar_t wide[256] = {};
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 256);
+    return wide;
+}
+
+// The build's path of Update.exe through Wine's drive for the whole file system.
+std::wstring BuiltUpdateExe()
+{
+    std::wstring path = L"Z:" + Wide(UPDATE_EXE);
+    for (wchar_t& c : path)
+        if (c == L'/')
+            c = L'\\';
+    return path;
+}
+
+// Read from Update.exe itself, as Explorer's file properties read it.
+TEST(Resources, UpdateExeCarriesItsVersionAndThePublishersFields)
+{
+    const std::wstring path = BuiltUpdateExe();
+    const wchar_t* const program = path.c_str();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(program, &ignored);
+    ASSERT_NE(size, 0u) << GetLastError();
+    std::vector<BYTE> info(size);
+    ASSERT_TRUE(GetFileVersionInfoW(program, 0, size, info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_EQ(length, sizeof *fixed);
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    const DWORD high = MAKELONG(UPDATER_VERSION_MINOR, UPDATER_VERSION_MAJOR);
+    const DWORD low = MAKELONG(UPDATER_VERSION_TWEAK, UPDATER_VERSION_PATCH);
+    EXPECT_EQ(fixed->dwFileVersionMS, high);
+    EXPECT_EQ(fixed->dwFileVersionLS, low);
+    EXPECT_EQ(fixed->dwProductVersionMS, high);
+    EXPECT_EQ(fixed->dwProductVersionLS, low);
+    EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u);
+    EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS_NT_WINDOWS32));
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    }* translation = nullptr;
+    ASSERT_TRUE(
+        VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+    ASSERT_EQ(length, sizeof *translation);
+    EXPECT_EQ(translation->language, JapaneseLanguage);
+    EXPECT_EQ(translation->codePage, 1200);
+
+    const struct {
+        const wchar_t* name;
+        std::wstring value;
+    } fields[] = {
+        {L"CompanyName", Wide(UPDATER_COMPANY_NAME)},       {L"FileDescription", Wide(UPDATER_FILE_DESCRIPTION)},
+        {L"FileVersion", Wide(UPDATER_VERSION_TEXT)},       {L"InternalName", L"Update"},
+        {L"LegalCopyright", Wide(UPDATER_LEGAL_COPYRIGHT)}, {L"OriginalFilename", L"Update.exe"},
+        {L"ProductName", Wide(UPDATER_PRODUCT_NAME)},       {L"ProductVersion", Wide(UPDATER_VERSION_TEXT)},
+    };
+    for (const auto& field : fields) {
+        SCOPED_TRACE(field.name);
+        wchar_t* value = nullptr;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\041104b0\\") + field.name;
+        ASSERT_TRUE(VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length));
+        EXPECT_EQ(std::wstring(value), field.value);
+    }
 }
 
 } // namespace

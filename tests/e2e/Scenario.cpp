@@ -2,6 +2,7 @@
 
 #include "Records.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -288,8 +289,10 @@ std::string Scenario::Pack(const std::wstring& product)
         const Bytes log = ReadFileBytes(logPath);
         return failure + ": " + std::string(log.begin(), log.end());
     }
-    if (!CopyFileW(BuildOutput(UPDATE_EXE).c_str(), Updater(L"Update.exe").c_str(), FALSE))
-        return "cannot copy Update.exe from " + std::string(UPDATE_EXE);
+    // UPDATER_EXE (a build path) runs the same scenarios on another build, such as a signed one.
+    const char* const program = std::getenv("UPDATER_EXE") ? std::getenv("UPDATER_EXE") : UPDATE_EXE;
+    if (!CopyFileW(BuildOutput(program).c_str(), Updater(L"Update.exe").c_str(), FALSE))
+        return "cannot copy Update.exe from " + std::string(program);
     return {};
 }
 
