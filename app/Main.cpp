@@ -1,6 +1,7 @@
 #include "CommonControls.h"
 #include "DllSafety.h"
 #include "UpdateDriver.h"
+#include "UserInterface.h"
 
 #include <windows.h>
 
@@ -11,5 +12,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     // a planted DLL must not be loaded.
     RestrictDllSearch();
     LoadCommonControls();
-    return UpdateDriver(instance);
+    return UpdateDriver(instance, ProgramDialogs);
 }

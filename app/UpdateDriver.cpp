@@ -1,14 +1,11 @@
 #include "UpdateDriver.h"
 
-#include "ConfirmDialog.h"
 #include "CopyPass.h"
 #include "DataFiles.h"
 #include "File.h"
 #include "PathHelpers.h"
-#include "ProgressDialog.h"
 #include "Registry.h"
 #include "Texts.h"
-#include "resource.h"
 
 #include <cstdio>
 #include <cstring>
@@ -30,23 +27,18 @@ public:
     EntryArraysOwner& operator=(const EntryArraysOwner&) = delete;
 };
 
-void ShowMessage(const char* text, const char* caption = nullptr)
-{
-    MessageBoxA(nullptr, text, caption, MB_OK);
-}
-
 bool EndsWithSeparator(const char* path)
 {
     const std::size_t length = std::strlen(path);
     return length > 0 && path[length - 1] == '\\' && MbcsByteType(path, length - 1) == MbcsSingle;
 }
 
-// The program's own folder, with a separator, followed by name; false when
-// the module path or the result would not fit, instead of a cut path.
-bool OwnFolderWith(PathBuffer& path, const char* name)
+// The folder of the program's module, with a separator, followed by name;
+// false when the module path or the result would not fit, instead of a cut path.
+bool OwnFolderWith(PathBuffer& path, HINSTANCE instance, const char* name)
 {
     PathBuffer folder;
-    const DWORD length = GetModuleFileNameA(nullptr, folder, sizeof folder);
+    const DWORD length = GetModuleFileNameA(instance, folder, sizeof folder);
     if (length == 0 || length >= sizeof folder)
         return false;
     StripFileName(folder);
@@ -60,16 +52,45 @@ bool FitsWithSuffix(const char* path, const char* suffix)
     return std::strlen(path) + std::strlen(suffix) < PathCapacity;
 }
 
+bool IsDriveLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// "X:\", or "\\server\share" followed by a separator or the end. Any other
+// form names files relative to the current folder or drive (an empty value
+// among them), or a device ("\\.\", "\\?\").
+bool IsAbsoluteFolder(const char* value)
+{
+    if (IsDriveLetter(value[0]) && value[1] == ':' && value[2] == '\\')
+        return true;
+    if (value[0] != '\\' || value[1] != '\\')
+        return false;
+    std::size_t at = 2;
+    for (int component = 0; component < 2; ++component) {
+        const std::size_t start = at;
+        while (value[at] != '\0' && !(value[at] == '\\' && MbcsByteType(value, at) == MbcsSingle))
+            ++at;
+        const std::size_t length = at - start;
+        if (length == 0 || (component == 0 && length == 1 && (value[start] == '.' || value[start] == '?')))
+            return false;
+        if (value[at] == '\0')
+            return component == 1;
+        ++at;
+    }
+    return true;
+}
+
 } // namespace
 
-int UpdateDriver(HINSTANCE instance)
+int UpdateDriver(HINSTANCE instance, const UserInterface& user)
 {
     CFile file;
     EntryArraysOwner arrays;
 
     PathBuffer updateInfoPath;
-    if (!OwnFolderWith(updateInfoPath, UpdateInfoFileName) || !LoadUpdateInfo(file, updateInfoPath)) {
-        ShowMessage(UpdateInfoUnreadableText);
+    if (!OwnFolderWith(updateInfoPath, instance, UpdateInfoFileName) || !LoadUpdateInfo(file, updateInfoPath)) {
+        user.ShowMessage(UpdateInfoUnreadableText, nullptr);
         return 0;
     }
 
@@ -78,12 +99,13 @@ int UpdateDriver(HINSTANCE instance)
     FormatText(notInstalled, NotInstalledFormat, g_UpdateInfoHeader.ProductName);
 
     if (!registry.OpenKey(HKEY_CURRENT_USER, g_UpdateInfoHeader.RegistryKey)) {
-        ShowMessage(notInstalled);
+        user.ShowMessage(notInstalled, nullptr);
         return 0;
     }
     PathBuffer installFolder;
-    if (!registry.QueryValue(g_UpdateInfoHeader.RegistryValueName, installFolder, sizeof installFolder)) {
-        ShowMessage(notInstalled);
+    if (!registry.QueryValue(g_UpdateInfoHeader.RegistryValueName, installFolder, sizeof installFolder)
+        || !IsAbsoluteFolder(installFolder)) {
+        user.ShowMessage(notInstalled, nullptr);
         return 0;
     }
 
@@ -93,35 +115,34 @@ int UpdateDriver(HINSTANCE instance)
     const int ledgerLength = std::snprintf(ledgerPath, sizeof ledgerPath, "%s%s", installFolder, LedgerFileName);
     if (ledgerLength < 0 || static_cast<std::size_t>(ledgerLength) >= sizeof ledgerPath
         || !FitsWithSuffix(ledgerPath, LedgerTempSuffix) || !LoadLedger(file, ledgerPath)) {
-        ShowMessage(notInstalled);
+        user.ShowMessage(notInstalled, nullptr);
         return 0;
     }
 
     PathBuffer sourceFolder;
-    const bool sourceFits =
-        OwnFolderWith(sourceFolder, SourceFolderName) && EndsWithSeparator(AddTrailingBackslash(sourceFolder));
+    const bool sourceFits = OwnFolderWith(sourceFolder, instance, SourceFolderName)
+        && EndsWithSeparator(AddTrailingBackslash(sourceFolder));
     if (!sourceFits || !EndsWithSeparator(AddTrailingBackslash(installFolder))
         || !UpdateFitsFolders(installFolder, sourceFolder)) {
-        ShowMessage(UpdateInfoUnreadableText);
+        user.ShowMessage(UpdateInfoUnreadableText, nullptr);
         return 0;
     }
 
     // -1 means the confirmation could not be shown: no update without consent.
-    const INT_PTR answer = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_CONFIRM), nullptr, ConfirmDialog, 0);
+    const INT_PTR answer = user.Confirm(instance);
     if (answer == 0 || answer == -1)
         return 0;
 
-    const HWND progress = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressDialog, 0);
-    ShowWindow(progress, SW_SHOW);
+    const HWND progress = user.OpenProgress(instance);
     const bool updated = CopyPass(progress, installFolder, sourceFolder);
-    DestroyWindow(progress);
+    user.CloseProgress(progress);
 
     if (updated)
-        ShowMessage(UpdateCompletedText, UpdateCompletedCaption);
+        user.ShowMessage(UpdateCompletedText, UpdateCompletedCaption);
     else
-        ShowMessage(UpdateFailedText);
+        user.ShowMessage(UpdateFailedText, nullptr);
 
     if (!SaveLedger(file, ledgerPath))
-        ShowMessage(LedgerWriteFailedText);
+        user.ShowMessage(LedgerWriteFailedText, nullptr);
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -58,8 +59,8 @@ std::size_t RecordCount(const Bytes& bytes, std::size_t headerSize)
 
 struct Tally {
     std::size_t inputs = 0;
-    std::size_t refusedAtLoad = 0;
-    std::size_t refusedPaths = 0;
+    std::size_t refusedUpdateInfo = 0;
+    std::size_t refusedNotInstalled = 0;
     std::size_t passesTrue = 0;
     std::size_t passesFalse = 0;
     std::size_t ledgersSaved = 0;
@@ -72,6 +73,8 @@ protected:
         m_install = m_root.Path("install\\");
         m_source = m_root.Path("data\\");
         m_updateInfo = m_root.Path("Updateinf.dat");
+        m_rig = std::make_unique<DriverRig>(m_root.Path(), m_install);
+        ASSERT_TRUE(m_rig->IsReady());
         CreateDirectoryA(m_source.c_str(), nullptr);
         CreateDirectoryA((m_source + "sub").c_str(), nullptr);
         CreateDirectoryA(m_root.Path("sibling").c_str(), nullptr);
@@ -88,7 +91,7 @@ protected:
         ASSERT_TRUE(WriteWholeFile(m_source + std::string(longest, 'q'), Bytes(3, 'q')));
     }
 
-    Bytes BaseUpdate() const { return UpdateInfoBytes(m_baseUpdate); }
+    Bytes BaseUpdate() const { return UpdateInfoBytes(m_baseUpdate, m_rig->KeyPath()); }
 
     Bytes BaseLedger() const
     {
@@ -211,11 +214,11 @@ protected:
         ResetInstallation(ledger);
         ASSERT_TRUE(WriteWholeFile(m_updateInfo, update));
         const auto before = Snapshot(m_root.Path());
-        const RunResult result = RunUpdate(m_window.Handle(), m_updateInfo, m_install, m_source);
+        const RunResult result = m_rig->Run();
         const auto after = Snapshot(m_root.Path());
         ++tally.inputs;
-        if (!result.loaded || !result.fits) {
-            ++(result.loaded ? tally.refusedPaths : tally.refusedAtLoad);
+        if (!result.confirmed) {
+            ++(result.refusal == UpdateInfoUnreadableText ? tally.refusedUpdateInfo : tally.refusedNotInstalled);
             ASSERT_TRUE(after == before) << "a refused input changed files";
             return;
         }
@@ -236,7 +239,7 @@ protected:
     std::string m_install;
     std::string m_source;
     std::string m_updateInfo;
-    HiddenProgressWindow m_window;
+    std::unique_ptr<DriverRig> m_rig;
     // Files, folders, a name with trail byte 0x5C (ソ is 0x83 0x5C) and a
     // folder whose last byte is the trail byte 0x5C of 表 (0x95 0x5C).
     const std::vector<FileEntry> m_baseUpdate{MakeEntry("sub\\", 0), MakeEntry("a.txt", 10),
@@ -295,12 +298,13 @@ TEST_F(BadInputTest, MutatedDataFilesNeverWriteOutsideTheInstallation)
         if (HasFatalFailure())
             return;
     }
-    std::printf("bad input: %zu inputs; refused at loading %zu, refused for path length %zu; passes run %zu "
-                "(%zu true, %zu false), ledgers saved %zu; nothing written outside the installation\n",
-                tally.inputs, tally.refusedAtLoad, tally.refusedPaths, tally.passesTrue + tally.passesFalse,
+    std::printf("bad input: %zu inputs; refused with the update information message %zu, as not installed %zu; "
+                "passes run %zu (%zu true, %zu false), ledgers saved %zu; nothing written outside the installation\n",
+                tally.inputs, tally.refusedUpdateInfo, tally.refusedNotInstalled, tally.passesTrue + tally.passesFalse,
                 tally.passesTrue, tally.passesFalse, tally.ledgersSaved);
     // The generator must reach every stage, or the suite proves little.
-    EXPECT_GT(tally.refusedAtLoad, 0u);
+    EXPECT_GT(tally.refusedUpdateInfo, 0u);
+    EXPECT_GT(tally.refusedNotInstalled, 0u);
     EXPECT_GT(tally.passesTrue + tally.passesFalse, 0u);
 }
 

@@ -32,7 +32,7 @@ struct InstalledFile {
 class Installation {
 public:
     Installation(const std::string& install, const std::string& root)
-        : m_install(install), m_source(root + "\\data\\"), m_updateInfo(root + "\\Updateinf.dat")
+        : m_install(install), m_source(root + "\\data\\"), m_updateInfo(root + "\\Updateinf.dat"), m_rig(root, install)
     {
         CreateDirectoryA(m_source.c_str(), nullptr);
         CreateDirectoryA((m_source + "sub").c_str(), nullptr);
@@ -59,20 +59,19 @@ public:
                 ASSERT_TRUE(WriteWholeFile(m_install + file.path, file.oldBytes));
             }
         }
-        ASSERT_TRUE(WriteWholeFile(m_updateInfo, UpdateInfoBytes(update)));
+        ASSERT_TRUE(m_rig.IsReady());
+        ASSERT_TRUE(WriteWholeFile(m_updateInfo, UpdateInfoBytes(update, m_rig.KeyPath())));
         m_oldLedger = LedgerBytes(ledger);
         ASSERT_TRUE(WriteWholeFile(LedgerPath(), m_oldLedger));
     }
 
-    RunResult Run(HWND window, const std::function<void()>& beforeSave = {}) const
-    {
-        return RunUpdate(window, m_updateInfo, m_install, m_source, beforeSave);
-    }
+    RunResult Run(const std::function<void()>& beforeSave = {}) const { return m_rig.Run(beforeSave); }
+    HWND Window() const { return m_rig.Window(); }
 
     // The checks every fault must pass; returns how many files are new.
     std::size_t ExpectNothingLost(const RunResult& result) const
     {
-        EXPECT_TRUE(result.loaded && result.fits);
+        EXPECT_TRUE(result.confirmed) << result.refusal;
         EXPECT_TRUE(TemporaryLeftovers(Snapshot(m_install)).empty());
         std::size_t updated = 0;
         for (const InstalledFile& file : m_files) {
@@ -104,6 +103,7 @@ private:
     std::string m_updateInfo;
     std::vector<InstalledFile> m_files;
     Bytes m_oldLedger;
+    DriverRig m_rig;
 };
 
 class FaultTest : public ::testing::Test {
@@ -131,45 +131,73 @@ protected:
     ScratchFolder m_root{"faults"};
     std::string m_install = m_root.Path("install\\");
     Installation m_installation{m_install, m_root.Path()};
-    HiddenProgressWindow m_window;
 };
 
-TEST_F(FaultTest, DestinationInUseStopsThePassAndKeepsTheOldFile)
+// Faults of one file in the middle of the update, each set up on the same
+// installation: the pass stops at that file (or replaces it), and the ledger
+// written back holds exactly what was merged before.
+struct FileFault {
+    const char* name;
+    // Returns what it must hold open for the run.
+    ScopedHandle (*setUp)(const std::string& install, const std::string& source);
+    bool copied;
+    std::size_t updated;
+    std::vector<FileEntry> ledger;
+};
+
+const FileFault FileFaults[] = {
+    {"destination in use",
+     [](const std::string& install, const std::string&) {
+         return ScopedHandle(
+             CreateFileA((install + "b.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+     },
+     false,
+     1,
+     {MakeEntry("a.txt", 1500, 7), MakeEntry("b.dll", 150000), MakeEntry("sub\\c.txt", 10), MakeEntry("sub\\", 0)}},
+    {"read-only destination",
+     [](const std::string& install, const std::string&) {
+         EXPECT_TRUE(SetFileAttributesA((install + "b.dll").c_str(), FILE_ATTRIBUTE_READONLY));
+         return ScopedHandle();
+     },
+     true,
+     3,
+     {MakeEntry("a.txt", 1500, 7), MakeEntry("b.dll", 250000, 7), MakeEntry("sub\\c.txt", 20, 7),
+      MakeEntry("sub\\", 0)}},
+    {"missing source",
+     [](const std::string&, const std::string& source) {
+         EXPECT_TRUE(DeleteFileA((source + "b.dll").c_str()));
+         return ScopedHandle();
+     },
+     false,
+     1,
+     {MakeEntry("a.txt", 1500, 7), MakeEntry("b.dll", 150000), MakeEntry("sub\\c.txt", 10), MakeEntry("sub\\", 0)}},
+};
+
+TEST(FileFaults, StopOrReplaceAndTheLedgerOnDiskHoldsWhatWasMerged)
 {
-    AddThreeFiles();
-    m_installation.Write();
-    RunResult result;
-    {
-        const ScopedHandle held(
-            CreateFileA((m_install + "b.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(held.IsValid());
-        result = m_installation.Run(m_window.Handle());
+    for (const FileFault& fault : FileFaults) {
+        SCOPED_TRACE(fault.name);
+        ScratchFolder root("file-fault");
+        const std::string install = root.Path("install\\");
+        CreateDirectoryA(install.c_str(), nullptr);
+        CreateDirectoryA((install + "sub").c_str(), nullptr);
+        Installation installation(install, root.Path());
+        installation.Add("a.txt", Content(1000, 'a'), Content(1500, 'A'));
+        installation.Add("b.dll", Content(150000, 'b'), Content(250000, 'B'));
+        installation.Add("sub\\c.txt", Content(10, 'c'), Content(20, 'C'));
+        installation.Write();
+        CancelFlag = 0;
+        RunResult result;
+        {
+            const ScopedHandle held = fault.setUp(install, installation.Source());
+            result = installation.Run();
+        }
+        EXPECT_EQ(result.copied, fault.copied);
+        EXPECT_TRUE(result.saved);
+        EXPECT_EQ(installation.ExpectNothingLost(result), fault.updated);
+        EXPECT_TRUE(ReadWholeFile(installation.LedgerPath()) == LedgerBytes(fault.ledger));
+        SetFileAttributesA((install + "b.dll").c_str(), FILE_ATTRIBUTE_NORMAL);
     }
-    EXPECT_FALSE(result.copied);
-    EXPECT_TRUE(result.saved);
-    EXPECT_EQ(m_installation.ExpectNothingLost(result), 1u);
-}
-
-TEST_F(FaultTest, ReadOnlyDestinationIsReplaced)
-{
-    AddThreeFiles();
-    m_installation.Write();
-    ASSERT_TRUE(SetFileAttributesA((m_install + "b.dll").c_str(), FILE_ATTRIBUTE_READONLY));
-    const RunResult result = m_installation.Run(m_window.Handle());
-    EXPECT_TRUE(result.copied);
-    EXPECT_TRUE(result.saved);
-    EXPECT_EQ(m_installation.ExpectNothingLost(result), 3u);
-}
-
-TEST_F(FaultTest, MissingSourceStopsThePassAndKeepsTheOldFile)
-{
-    AddThreeFiles();
-    m_installation.Write();
-    ASSERT_TRUE(DeleteFileA((m_installation.Source() + "b.dll").c_str()));
-    const RunResult result = m_installation.Run(m_window.Handle());
-    EXPECT_FALSE(result.copied);
-    EXPECT_TRUE(result.saved);
-    EXPECT_EQ(m_installation.ExpectNothingLost(result), 1u);
 }
 
 // Cancel clicked while a large file is being copied takes effect within a
@@ -183,7 +211,7 @@ TEST_F(FaultTest, CancelInTheMiddleOfALargeFileStopsPromptly)
     m_installation.Write();
 
     const std::string temporary = m_install + "large.bin.~up";
-    const HWND window = m_window.Handle();
+    const HWND window = m_installation.Window();
     std::atomic<ULONGLONG> clickedAt{0};
     std::atomic<bool> stop{false};
     std::thread clicker([&] {
@@ -199,15 +227,14 @@ TEST_F(FaultTest, CancelInTheMiddleOfALargeFileStopsPromptly)
             Sleep(1);
         }
     });
-    ULONGLONG returnedAt = 0;
-    const RunResult result = m_installation.Run(window, [&] { returnedAt = GetTickCount64(); });
+    const RunResult result = m_installation.Run();
     stop = true;
     clicker.join();
 
     ASSERT_NE(clickedAt.load(), 0u) << "the copy ended before the click";
-    const ULONGLONG delay = returnedAt - clickedAt;
+    const ULONGLONG delay = result.passEndedAt - clickedAt;
     std::printf("Cancel reached the window %llu ms and stopped the pass %llu ms after the click\n",
-                g_cancelDispatchedAt - clickedAt, delay);
+                g_progressRecording.cancelDispatchedAt - clickedAt, delay);
     EXPECT_LT(delay, 500u);
     EXPECT_EQ(CancelFlag, 1);
     EXPECT_FALSE(result.copied);
@@ -232,7 +259,7 @@ TEST_F(FaultTest, LedgerThatCannotBeWrittenStaysWholeAndTheSaveSaysSo)
         }
         // Held open without sharing from after the loading to after the save.
         std::unique_ptr<ScopedHandle> held;
-        const RunResult result = installation.Run(m_window.Handle(), [&] {
+        const RunResult result = installation.Run([&] {
             if (block == Block::LedgerHeldOpen)
                 held = std::make_unique<ScopedHandle>(CreateFileA(installation.LedgerPath().c_str(), GENERIC_READ, 0,
                                                                   nullptr, OPEN_EXISTING, 0, nullptr));
@@ -310,7 +337,7 @@ TEST_F(FullDiskTest, FileThatDoesNotFitLeavesTheOldOne)
     installation.Add("a.txt", Content(1000, 'a'), Content(1500, 'A'));
     installation.Add("huge.bin", Content(200000, 'h'), Content(3000000, 'H'));
     installation.Write();
-    const RunResult result = installation.Run(m_window.Handle());
+    const RunResult result = installation.Run();
     EXPECT_FALSE(result.copied);
     EXPECT_TRUE(result.saved);
     EXPECT_EQ(installation.ExpectNothingLost(result), 1u);
@@ -324,7 +351,7 @@ TEST_F(FullDiskTest, LedgerThatDoesNotFitKeepsTheOldOne)
     Installation installation(m_full, m_root.Path());
     installation.Add("a.txt", Content(1000, 'a'), Content(1500, 'A'));
     installation.Write(2200); // about 590 KB
-    const RunResult result = installation.Run(m_window.Handle());
+    const RunResult result = installation.Run();
     EXPECT_TRUE(result.copied);
     EXPECT_FALSE(result.saved);
     EXPECT_EQ(installation.ExpectNothingLost(result), 1u);

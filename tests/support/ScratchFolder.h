@@ -3,6 +3,8 @@
 // A folder of its own under the system's temp folder for one test, removed
 // with everything in it when the test ends.
 
+#include "ScopedOwners.h"
+
 #include <windows.h>
 #include <winioctl.h>
 
@@ -35,46 +37,31 @@ public:
 private:
     static void RemoveTree(const std::string& folder)
     {
-        WIN32_FIND_DATAA found;
-        const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string name = found.cFileName;
-                if (name == "." || name == "..")
-                    continue;
-                const std::string child = folder + "\\" + name;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    RemoveTree(child);
-                } else {
-                    SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                    DeleteFileA(child.c_str());
-                }
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
+        RemoveContents(folder);
         RemoveDirectoryA(folder.c_str());
     }
 
-    std::string m_path;
-};
-
-// Owns a handle that a test opens beside the code under test.
-class ScopedHandle {
-public:
-    explicit ScopedHandle(HANDLE handle) : m_handle(handle) {}
-    ~ScopedHandle()
+    static void RemoveContents(const std::string& folder)
     {
-        if (IsValid())
-            CloseHandle(m_handle);
+        WIN32_FIND_DATAA found;
+        const ScopedFind search(FindFirstFileA((folder + "\\*").c_str(), &found));
+        if (!search)
+            return;
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string child = folder + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(child.c_str());
+            }
+        } while (FindNextFileA(search.Get(), &found));
     }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
 
-    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-    HANDLE Get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
+    std::string m_path;
 };
 
 inline bool WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes)
