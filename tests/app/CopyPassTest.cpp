@@ -240,7 +240,7 @@ TEST_F(CopyPassTest, ProgressFollowsBothFormulasAndCopiesEveryByte)
         // "<path>をコピー中..."
         EXPECT_EQ(g_recording.status[0], name + "\x82\xf0\x83\x52\x83\x73\x81\x5b\x92\x86...");
         EXPECT_TRUE(ReadWhole(m_install + name) == bytes);
-        EXPECT_FALSE(Exists(m_install + name + ".~up"));
+        EXPECT_FALSE(Exists(m_install + "~Update-0000.tmp"));
     }
 }
 
@@ -272,7 +272,7 @@ TEST_F(CopyPassTest, CancelStopsAfterTheFirstFullChunkAndKeepsTheOldFile)
     // first.txt: 0 then 100; big.bin: 0 before its first chunk, then the dispatch delivered Cancel.
     EXPECT_EQ(g_recording.progress, (std::vector<unsigned>{0, 100, 0}));
     EXPECT_EQ(ReadWhole(m_install + "big.bin"), "installed");
-    EXPECT_FALSE(Exists(m_install + "big.bin.~up"));
+    EXPECT_FALSE(Exists(m_install + "~Update-0000.tmp"));
     EXPECT_FALSE(Exists(m_install + "after.txt"));
     ASSERT_EQ(g_LedgerHeader.EntryCount, 1u);
     EXPECT_STREQ(LedgerEntries[0].Path, "first.txt");
@@ -450,7 +450,7 @@ TEST_F(CopyPassTest, DestinationInUseFailsAndLeavesItWhole)
     EXPECT_FALSE(Run());
     CloseHandle(holder);
     EXPECT_EQ(ReadWhole(m_install + "busy.dll"), "old library");
-    EXPECT_FALSE(Exists(m_install + "busy.dll.~up"));
+    EXPECT_FALSE(Exists(m_install + "~Update-0000.tmp"));
     ASSERT_EQ(g_LedgerHeader.EntryCount, 1u);
     EXPECT_STREQ(LedgerEntries[0].Path, "first.txt");
 }
@@ -462,7 +462,7 @@ TEST_F(CopyPassTest, MissingSourceFailsWithoutTouchingTheDestination)
     SetLedger({}, 0, 0);
     EXPECT_FALSE(Run());
     EXPECT_EQ(ReadWhole(m_install + "a.txt"), "installed");
-    EXPECT_FALSE(Exists(m_install + "a.txt.~up"));
+    EXPECT_FALSE(Exists(m_install + "~Update-0000.tmp"));
     EXPECT_EQ(g_LedgerHeader.EntryCount, 0u);
 }
 
@@ -470,16 +470,18 @@ TEST_F(CopyPassTest, PathsMustFitWithEitherFolder)
 {
     const std::string install(200, 'i');
     const std::string source(100, 's');
-    // A file also needs room for the suffix of its temporary copy.
-    const std::string fitsFile(259 - 200 - 4, 'f');
+    // A file also needs room for its temporary (16 bytes) beside it in its folder.
+    const std::string deepest(259 - 200 - 16 - 1, 'd');
     const std::string fitsFolder(259 - 200 - 1, 'd');
     struct Case {
         std::string path;
         bool fits;
     };
     const Case cases[] = {
-        {fitsFile, true},
-        {fitsFile + "x", false},
+        {deepest + "\\a", true},
+        {deepest + "d\\a", false},
+        {std::string(259 - 200, 'f'), true},
+        {std::string(259 - 200 + 1, 'f'), false},
         {fitsFolder + "\\", true},
         {fitsFolder + "x\\", false},
     };
