@@ -213,7 +213,11 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
             PathBuffer folder;
             if (!JoinPath(folder, installFolder, entry.Path))
                 return false;
+            // CreateDirectoryTree ignores failures; a folder entry counts only when the folder is there.
             CreateDirectoryTree(folder);
+            const DWORD attributes = GetFileAttributesA(folder);
+            if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+                return false;
             ledger.MergeFolder(entry);
             continue;
         }

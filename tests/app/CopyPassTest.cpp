@@ -1,6 +1,7 @@
 #include "CopyPass.h"
 #include "DataFiles.h"
 #include "resource.h"
+#include "FileHolder.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -464,6 +466,100 @@ TEST_F(CopyPassTest, MissingSourceFailsWithoutTouchingTheDestination)
     EXPECT_EQ(ReadWhole(m_install + "a.txt"), "installed");
     EXPECT_FALSE(Exists(m_install + "~Update-0000.tmp"));
     EXPECT_EQ(g_LedgerHeader.EntryCount, 0u);
+}
+
+// Nothing the update does not list changes: not a file that carries a name
+// some temporary scheme might pick, nor one the update installed just before.
+TEST_F(CopyPassTest, FilesTheUpdateDoesNotListAreNeverTouched)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> listed;
+        std::vector<std::string> unrelated;
+    } const cases[] = {
+        {"installed beside keep.txt", {"keep.txt"}, {"keep.txt.~up", "~Update-0000.tmp", "keep.tmp"}},
+        {"listed temporary-looking names first", {"a.~up", "~Update-0000.tmp", "a"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder root("untouched");
+        m_install = root.Path("install\\");
+        m_source = root.Path("data\\");
+        CreateDirectoryA(m_install.c_str(), nullptr);
+        CreateDirectoryA(m_source.c_str(), nullptr);
+        std::vector<FileEntry> update;
+        for (const std::string& name : c.listed) {
+            AddSource(name, "new " + name);
+            WriteWhole(m_install + name, "old " + name);
+            update.push_back(Entry(name, static_cast<std::uint32_t>(4 + name.size())));
+        }
+        for (const std::string& name : c.unrelated)
+            WriteWhole(m_install + name, "unrelated " + name);
+        SetUpdate(update);
+        SetLedger({}, 0, 0);
+        ASSERT_TRUE(Run());
+        for (const std::string& name : c.listed)
+            EXPECT_EQ(ReadWhole(m_install + name), "new " + name);
+        for (const std::string& name : c.unrelated)
+            EXPECT_EQ(ReadWhole(m_install + name), "unrelated " + name);
+        EXPECT_EQ(g_LedgerHeader.EntryCount, c.listed.size());
+    }
+}
+
+// A failure leaves the destination as it was, attributes included.
+TEST_F(CopyPassTest, FailureKeepsTheDestinationsAttributes)
+{
+    const DWORD attributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    enum class Fault { MissingSource, HeldOpen, Cancel };
+    for (const Fault fault : {Fault::MissingSource, Fault::HeldOpen, Fault::Cancel}) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        const std::string destination = m_install + "a.dll";
+        SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+        WriteWhole(destination, "old");
+        ASSERT_TRUE(SetFileAttributesA(destination.c_str(), attributes));
+        DeleteFileA((m_source + "a.dll").c_str());
+        if (fault != Fault::MissingSource)
+            AddSource("a.dll", Pattern(250000, 'n'));
+        SetUpdate({Entry("a.dll", 250000)});
+        SetLedger({}, 0, 0);
+        CancelFlag = 0;
+        if (fault == Fault::Cancel)
+            PostMessageA(m_window.Handle(), WM_COMMAND, IDCANCEL, 0);
+        std::unique_ptr<FileHolder> holder;
+        if (fault == Fault::HeldOpen)
+            holder = std::make_unique<FileHolder>(destination, INFINITE);
+        EXPECT_FALSE(Run());
+        holder.reset();
+        EXPECT_EQ(ReadWhole(destination), "old");
+        EXPECT_EQ(GetFileAttributesA(destination.c_str()) & attributes, attributes);
+        EXPECT_FALSE(Exists(m_install + "~Update-0000.tmp"));
+        EXPECT_EQ(g_LedgerHeader.EntryCount, 0u);
+        DrainMessages();
+    }
+}
+
+TEST_F(CopyPassTest, BrieflyHeldDestinationIsReplaced)
+{
+    WriteWhole(m_install + "a.dll", "old");
+    AddSource("a.dll", "new");
+    SetUpdate({Entry("a.dll", 3)});
+    SetLedger({}, 0, 0);
+    const FileHolder holder(m_install + "a.dll", 300);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(ReadWhole(m_install + "a.dll"), "new");
+    EXPECT_EQ(g_LedgerHeader.EntryCount, 1u);
+}
+
+// A file where the folder should be: the tree cannot be made, so the pass fails unmerged.
+TEST_F(CopyPassTest, FolderThatCannotBeCreatedEndsThePass)
+{
+    WriteWhole(m_install + "bin", "a file");
+    SetUpdate({Entry("doc\\", 0), Entry("bin\\", 0), Entry("bin\\sub\\", 0)});
+    SetLedger({}, 0, 0);
+    EXPECT_FALSE(Run());
+    ASSERT_EQ(g_LedgerHeader.EntryCount, 1u);
+    EXPECT_STREQ(LedgerEntries[0].Path, "doc\\");
+    EXPECT_EQ(ReadWhole(m_install + "bin"), "a file");
 }
 
 TEST_F(CopyPassTest, PathsMustFitWithEitherFolder)
