@@ -22,9 +22,9 @@ constexpr std::uint32_t ChunkSize = 100000;
 // Progress switches formula above this size so that p x 100 cannot overflow.
 constexpr std::uint64_t SmallFileLimit = 10000000;
 // Under Wine one PeekMessageA is a round trip to the window server that costs
-// about as much as copying a chunk, so after full chunks a message is
-// dispatched at most this often; a click on Cancel still counts within about
-// this time and one chunk.
+// about as much as copying a chunk, so after full chunks and between files a
+// message is dispatched at most this often; a click on Cancel still counts
+// within about this time and one chunk or file.
 constexpr ULONGLONG MessageCheckIntervalMs = 50;
 
 std::size_t PathLength(const FileEntry& entry)
@@ -131,7 +131,7 @@ private:
 
 // Copies one file entry into place; false when it could not be copied whole.
 bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, const char* installFolder,
-                   const char* sourceFolder)
+                   const char* sourceFolder, ULONGLONG& lastDispatch)
 {
     PathBuffer destination;
     PathBuffer source;
@@ -154,7 +154,6 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
 
     std::uint64_t copied = 0;
     bool dispatched = false;
-    ULONGLONG lastDispatch = 0;
     for (;;) {
         SetProgress(controls.bar, ProgressValue(input.Tell(), input.Size()));
         std::uint32_t written;
@@ -207,6 +206,7 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
 
     LedgerMerge ledger;
     const ProgressControls controls(progressWindow);
+    ULONGLONG lastDispatch = GetTickCount64();
     for (std::uint32_t i = 0; i < g_UpdateInfoHeader.EntryCount; ++i) {
         const FileEntry& entry = UpdateEntries[i];
         if (IsFolderEntry(entry)) {
@@ -221,9 +221,18 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
             ledger.MergeFolder(entry);
             continue;
         }
-        if (!CopyFileEntry(controls, entry, installFolder, sourceFolder))
+        if (!CopyFileEntry(controls, entry, installFolder, sourceFolder, lastDispatch))
             return false;
         ledger.MergeFile(entry);
+        // Between files too, or an update of small files would never see Cancel
+        // and Windows would mark the dialog as not responding.
+        const ULONGLONG now = GetTickCount64();
+        if (now - lastDispatch >= MessageCheckIntervalMs) {
+            lastDispatch = now;
+            DispatchOnePendingMessage();
+            if (CancelFlag == 1)
+                return false;
+        }
     }
     return true;
 }

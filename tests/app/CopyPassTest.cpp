@@ -282,19 +282,34 @@ TEST_F(CopyPassTest, CancelStopsAfterTheFirstFullChunkAndKeepsTheOldFile)
     EXPECT_EQ(g_LedgerHeader.TotalSize, 5000u);
 }
 
-TEST_F(CopyPassTest, SmallFilesDispatchNothingSoCancelHasNoEffect)
+// Between files one message is dispatched once 50 ms have passed since the
+// last, so two messages queued before Cancel hold it back by three intervals.
+TEST_F(CopyPassTest, CancelStopsAnUpdateOfSmallFilesBetweenFiles)
 {
-    AddSource("a.txt", Pattern(99999, 'a'));
-    AddSource("b.txt", Pattern(1, 'b'));
-    SetUpdate({Entry("a.txt", 99999), Entry("b.txt", 1)});
+    constexpr int Files = 400;
+    std::vector<FileEntry> update;
+    for (int i = 0; i < Files; ++i) {
+        const std::string name = "s" + std::to_string(i) + ".txt";
+        AddSource(name, "x");
+        update.push_back(Entry(name, 1));
+    }
+    SetUpdate(update);
     SetLedger({}, 0, 0);
+    PostMessageA(m_window.Handle(), WM_NULL, 0, 0);
+    PostMessageA(m_window.Handle(), WM_NULL, 0, 0);
     PostMessageA(m_window.Handle(), WM_COMMAND, IDCANCEL, 0);
 
-    EXPECT_TRUE(Run());
-    EXPECT_EQ(CancelFlag, 0);
-    MSG message;
-    EXPECT_TRUE(PeekMessageA(&message, m_window.Handle(), WM_COMMAND, WM_COMMAND, PM_NOREMOVE));
-    EXPECT_EQ(g_LedgerHeader.EntryCount, 2u);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(Run());
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    EXPECT_EQ(CancelFlag, 1);
+    EXPECT_GE(elapsed, 140u);
+    const std::uint32_t merged = g_LedgerHeader.EntryCount;
+    EXPECT_GT(merged, 0u);
+    ASSERT_LT(merged, static_cast<std::uint32_t>(Files));
+    // Every merged file is installed, the next one is not.
+    EXPECT_TRUE(Exists(m_install + LedgerEntries[merged - 1].Path));
+    EXPECT_FALSE(Exists(m_install + "s" + std::to_string(merged) + ".txt"));
 }
 
 struct MergeCase {
