@@ -2,8 +2,10 @@
 
 #include "DataFiles.h"
 #include "File.h"
+#include "FileReplacement.h"
 #include "LedgerIndex.h"
 #include "PathHelpers.h"
+#include "PathRoom.h"
 #include "Texts.h"
 #include "resource.h"
 
@@ -19,14 +21,10 @@ namespace {
 constexpr std::uint32_t ChunkSize = 100000;
 // Progress switches formula above this size so that p x 100 cannot overflow.
 constexpr std::uint64_t SmallFileLimit = 10000000;
-// A file is copied beside its destination under this suffix and renamed over
-// it only when complete, so an installed file is never left half-written.
-constexpr char TempSuffix[] = ".~up";
-constexpr std::size_t TempSuffixLength = sizeof(TempSuffix) - 1;
 // Under Wine one PeekMessageA is a round trip to the window server that costs
-// about as much as copying a chunk, so after full chunks a message is
-// dispatched at most this often; a click on Cancel still counts within about
-// this time and one chunk.
+// about as much as copying a chunk, so after full chunks and between files a
+// message is dispatched at most this often; a click on Cancel still counts
+// within about this time and one chunk or file.
 constexpr ULONGLONG MessageCheckIntervalMs = 50;
 
 std::size_t PathLength(const FileEntry& entry)
@@ -43,9 +41,9 @@ bool IsFolderEntry(const FileEntry& entry)
 }
 
 // Joins folder and relative path; false instead of a cut path.
-bool JoinPath(PathBuffer& out, const char* folder, const char* relative, const char* suffix = "")
+bool JoinPath(PathBuffer& out, const char* folder, const char* relative)
 {
-    const int written = std::snprintf(out, sizeof out, "%s%s%s", folder, relative, suffix);
+    const int written = std::snprintf(out, sizeof out, "%s%s", folder, relative);
     return written >= 0 && static_cast<std::size_t>(written) < sizeof out;
 }
 
@@ -131,32 +129,13 @@ private:
     LedgerIndex m_index;
 };
 
-// Removes the temporary copy unless it has been moved into place.
-class TempFileGuard {
-public:
-    explicit TempFileGuard(const char* path) : m_path(path) {}
-    ~TempFileGuard()
-    {
-        if (m_path != nullptr)
-            DeleteFileA(m_path);
-    }
-    TempFileGuard(const TempFileGuard&) = delete;
-    TempFileGuard& operator=(const TempFileGuard&) = delete;
-    void Release() { m_path = nullptr; }
-
-private:
-    const char* m_path;
-};
-
 // Copies one file entry into place; false when it could not be copied whole.
 bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, const char* installFolder,
-                   const char* sourceFolder)
+                   const char* sourceFolder, ULONGLONG& lastDispatch)
 {
     PathBuffer destination;
     PathBuffer source;
-    PathBuffer temporary;
-    if (!JoinPath(destination, installFolder, entry.Path) || !JoinPath(source, sourceFolder, entry.Path)
-        || !JoinPath(temporary, installFolder, entry.Path, TempSuffix))
+    if (!JoinPath(destination, installFolder, entry.Path) || !JoinPath(source, sourceFolder, entry.Path))
         return false;
 
     // Room for the longest path with the format's own 13 bytes, so no name is cut.
@@ -164,22 +143,17 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
     FormatText(status, CopyingStatusFormat, entry.Path);
     SetWindowTextA(controls.status, status);
 
-    SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
-
     // The source first: a missing source must not disturb the installed file.
     CFile input;
     if (!input.Open(source))
         return false;
-    // Declared before the output stream, so the copy is closed before it is removed.
-    TempFileGuard guard(temporary);
-    SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
     CFile output;
-    if (!output.Open(temporary, true))
+    CFileReplacement replacement(output);
+    if (!replacement.Begin(destination))
         return false;
 
     std::uint64_t copied = 0;
     bool dispatched = false;
-    ULONGLONG lastDispatch = 0;
     for (;;) {
         SetProgress(controls.bar, ProgressValue(input.Tell(), input.Size()));
         std::uint32_t written;
@@ -207,27 +181,18 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
     if (copied != input.Size())
         return false;
     SetProgress(controls.bar, 100);
-
-    const bool flushed = FlushFileBuffers(output.NativeHandle()) != 0;
-    output.Close();
     input.Close();
-    if (!flushed || !MoveFileExA(temporary, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return false;
-    guard.Release();
-    return true;
+    return replacement.Commit();
 }
 
 } // namespace
 
 bool UpdateFitsFolders(const char* installFolder, const char* sourceFolder)
 {
-    const std::size_t installLength = std::strlen(installFolder);
-    const std::size_t sourceLength = std::strlen(sourceFolder);
     for (std::uint32_t i = 0; i < g_UpdateInfoHeader.EntryCount; ++i) {
         const FileEntry& entry = UpdateEntries[i];
-        const std::size_t length = PathLength(entry);
-        const std::size_t suffix = IsFolderEntry(entry) ? 0 : TempSuffixLength;
-        if (installLength + length + suffix >= PathCapacity || sourceLength + length >= PathCapacity)
+        const RoomFor installed = IsFolderEntry(entry) ? RoomFor::Path : RoomFor::Replacement;
+        if (!PathHasRoom(installFolder, entry.Path, installed) || !PathHasRoom(sourceFolder, entry.Path, RoomFor::Path))
             return false;
     }
     return true;
@@ -241,19 +206,33 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
 
     LedgerMerge ledger;
     const ProgressControls controls(progressWindow);
+    ULONGLONG lastDispatch = GetTickCount64();
     for (std::uint32_t i = 0; i < g_UpdateInfoHeader.EntryCount; ++i) {
         const FileEntry& entry = UpdateEntries[i];
         if (IsFolderEntry(entry)) {
             PathBuffer folder;
             if (!JoinPath(folder, installFolder, entry.Path))
                 return false;
+            // CreateDirectoryTree ignores failures; a folder entry counts only when the folder is there.
             CreateDirectoryTree(folder);
+            const DWORD attributes = GetFileAttributesA(folder);
+            if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+                return false;
             ledger.MergeFolder(entry);
             continue;
         }
-        if (!CopyFileEntry(controls, entry, installFolder, sourceFolder))
+        if (!CopyFileEntry(controls, entry, installFolder, sourceFolder, lastDispatch))
             return false;
         ledger.MergeFile(entry);
+        // Between files too, or an update of small files would never see Cancel
+        // and Windows would mark the dialog as not responding.
+        const ULONGLONG now = GetTickCount64();
+        if (now - lastDispatch >= MessageCheckIntervalMs) {
+            lastDispatch = now;
+            DispatchOnePendingMessage();
+            if (CancelFlag == 1)
+                return false;
+        }
     }
     return true;
 }

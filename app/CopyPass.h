@@ -14,6 +14,6 @@ extern std::int32_t CancelFlag;
 bool CopyPass(HWND progressWindow, const char* installFolder, const char* sourceFolder);
 
 // Whether every update path, joined to either folder (and, for a file, with
-// the suffix of its temporary copy), fits a path buffer. Checked before the
+// the temporary file that replaces it), fits a path buffer. Checked before the
 // user is asked, so that the pass never meets a path it cannot form.
 bool UpdateFitsFolders(const char* installFolder, const char* sourceFolder);

@@ -4,6 +4,7 @@
 #include "DataFiles.h"
 #include "File.h"
 #include "PathHelpers.h"
+#include "PathRoom.h"
 #include "Registry.h"
 #include "Texts.h"
 
@@ -15,8 +16,6 @@ namespace {
 constexpr char UpdateInfoFileName[] = "Updateinf.dat";
 constexpr char SourceFolderName[] = "data";
 constexpr char LedgerFileName[] = "Uninstallinf.dat";
-// The ledger is saved beside itself under this suffix first.
-constexpr char LedgerTempSuffix[] = ".~up";
 
 // Frees both entry arrays on every way out of the run.
 class EntryArraysOwner {
@@ -45,11 +44,6 @@ bool OwnFolderWith(PathBuffer& path, HINSTANCE instance, const char* name)
     AddTrailingBackslash(folder);
     const int written = std::snprintf(path, sizeof path, "%s%s", folder, name);
     return written >= 0 && static_cast<std::size_t>(written) < sizeof path;
-}
-
-bool FitsWithSuffix(const char* path, const char* suffix)
-{
-    return std::strlen(path) + std::strlen(suffix) < PathCapacity;
 }
 
 bool IsDriveLetter(char c)
@@ -112,9 +106,8 @@ int UpdateDriver(HINSTANCE instance, const UserInterface& user)
     // The value is expected to end with a separator: the ledger's name is
     // appended as it stands.
     PathBuffer ledgerPath;
-    const int ledgerLength = std::snprintf(ledgerPath, sizeof ledgerPath, "%s%s", installFolder, LedgerFileName);
-    if (ledgerLength < 0 || static_cast<std::size_t>(ledgerLength) >= sizeof ledgerPath
-        || !FitsWithSuffix(ledgerPath, LedgerTempSuffix) || !LoadLedger(file, ledgerPath)) {
+    std::snprintf(ledgerPath, sizeof ledgerPath, "%s%s", installFolder, LedgerFileName);
+    if (!PathHasRoom(installFolder, LedgerFileName, RoomFor::Replacement) || !LoadLedger(file, ledgerPath)) {
         user.ShowMessage(notInstalled, nullptr);
         return 0;
     }

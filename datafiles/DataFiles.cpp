@@ -1,9 +1,9 @@
 #include "DataFiles.h"
 
+#include "FileReplacement.h"
 #include "PathHelpers.h"
 #include "Validation.h"
 
-#include <cstdio>
 #include <memory>
 #include <new>
 
@@ -41,22 +41,17 @@ bool UpdatePathsAreSafe(const FileEntry* entries, std::uint32_t count)
     return true;
 }
 
-// The new ledger goes to this file beside the old one first.
-bool TemporaryLedgerPath(char (&temporary)[PathCapacity], const char* path)
-{
-    const int length = std::snprintf(temporary, sizeof temporary, "%s.~up", path);
-    return length > 0 && static_cast<std::size_t>(length) < sizeof temporary;
-}
-
+// False with the system's last error when a write failed.
 bool WriteLedger(CFile& file)
 {
     const std::uint32_t count = g_LedgerHeader.EntryCount;
-    if (count > MaxRecordCount || (count > 0 && LedgerEntries == nullptr))
+    if (count > MaxRecordCount || (count > 0 && LedgerEntries == nullptr)) {
+        SetLastError(ERROR_INVALID_DATA);
         return false;
+    }
     const std::uint32_t bytes = count * static_cast<std::uint32_t>(sizeof(FileEntry));
     const bool headerWritten = file.Write(&g_LedgerHeader, sizeof g_LedgerHeader) == sizeof g_LedgerHeader;
-    const bool recordsWritten = file.Write(LedgerEntries, bytes) == bytes;
-    return headerWritten && recordsWritten && FlushFileBuffers(file.NativeHandle());
+    return headerWritten && file.Write(LedgerEntries, bytes) == bytes;
 }
 
 } // namespace
@@ -110,16 +105,17 @@ bool LoadLedger(CFile& file, const char* path)
 
 bool SaveLedger(CFile& file, const char* path)
 {
-    char temporary[PathCapacity];
-    if (!TemporaryLedgerPath(temporary, path) || !file.Open(temporary, true))
+    // Replaced whole, so the ledger on disk is never seen half-written.
+    CFileReplacement replacement(file);
+    if (!replacement.Begin(path))
         return false;
-    const bool written = WriteLedger(file);
-    file.Close();
-    // One rename replaces the old ledger, so it is never seen half-written.
-    if (written && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    DeleteFileA(temporary);
-    return false;
+    if (!WriteLedger(file)) {
+        const DWORD error = GetLastError();
+        replacement.Abandon();
+        SetLastError(error);
+        return false;
+    }
+    return replacement.Commit();
 }
 
 void FreeEntryArrays()

@@ -18,7 +18,8 @@ extern FileEntry* LedgerEntries;
 bool LoadUpdateInfo(CFile& file, const char* path);
 // Sizes LedgerEntries from both counts, so LoadUpdateInfo comes first.
 bool LoadLedger(CFile& file, const char* path);
-// Replaces the ledger file whole, or leaves the old one untouched and returns false.
+// Replaces the ledger file whole, or leaves the old one untouched and returns
+// false with the system's last error.
 bool SaveLedger(CFile& file, const char* path);
 
 void FreeEntryArrays();

@@ -10,25 +10,43 @@ CFile::~CFile()
 bool CFile::Open(const char* path, bool forWriting)
 {
     Close();
-    HANDLE handle = forWriting
+    const HANDLE handle = forWriting
         ? CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
         : CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         m_handle = nullptr;
         return false;
     }
-    m_handle = handle;
-    m_kind = StreamKind::Handle;
-    if (forWriting) {
-        m_size = 0;
-    } else {
+    std::uint64_t size = 0;
+    if (!forWriting) {
         DWORD high = 0;
         const DWORD low = GetFileSize(handle, &high);
-        m_size = (static_cast<std::uint64_t>(high) << 32) | low;
+        size = (static_cast<std::uint64_t>(high) << 32) | low;
     }
-    m_position = 0;
-    m_readLimit = m_size;
+    Adopt(handle, size);
     return true;
+}
+
+bool CFile::CreateNew(const char* path)
+{
+    Close();
+    const HANDLE handle =
+        CreateFileA(path, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        m_handle = nullptr;
+        return false;
+    }
+    Adopt(handle, 0);
+    return true;
+}
+
+void CFile::Adopt(HANDLE handle, std::uint64_t size)
+{
+    m_handle = handle;
+    m_kind = StreamKind::Handle;
+    m_size = size;
+    m_position = 0;
+    m_readLimit = size;
 }
 
 bool CFile::Close()

@@ -23,6 +23,11 @@ public:
     // Closes whatever the stream held, then opens path. Reading shares the file
     // for reading only; writing truncates or creates it and shares it for writing only.
     bool Open(const char* path, bool forWriting = false);
+    // Closes whatever the stream held, then creates path for writing, without
+    // sharing. Fails when the name exists in any form, file or link, so
+    // nothing that was there is ever opened. The handle may also delete or
+    // rename the file. The system's last error tells why it failed.
+    bool CreateNew(const char* path);
     bool Close();
 
     std::uint32_t Read(void* buffer, std::uint32_t count);
@@ -38,6 +43,8 @@ public:
     HANDLE NativeHandle() const { return m_handle; }
 
 private:
+    void Adopt(HANDLE handle, std::uint64_t size);
+
     HANDLE m_handle = nullptr;
     std::uint64_t m_size = 0;
     std::uint64_t m_position = 0;

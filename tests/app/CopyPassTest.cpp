@@ -1,6 +1,7 @@
 #include "CopyPass.h"
 #include "DataFiles.h"
 #include "resource.h"
+#include "FileHolder.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -240,7 +242,7 @@ TEST_F(CopyPassTest, ProgressFollowsBothFormulasAndCopiesEveryByte)
         // "<path>をコピー中..."
         EXPECT_EQ(g_recording.status[0], name + "\x82\xf0\x83\x52\x83\x73\x81\x5b\x92\x86...");
         EXPECT_TRUE(ReadWhole(m_install + name) == bytes);
-        EXPECT_FALSE(Exists(m_install + name + ".~up"));
+        EXPECT_FALSE(Exists(m_install + "~Update-0000.tmp"));
     }
 }
 
@@ -272,7 +274,7 @@ TEST_F(CopyPassTest, CancelStopsAfterTheFirstFullChunkAndKeepsTheOldFile)
     // first.txt: 0 then 100; big.bin: 0 before its first chunk, then the dispatch delivered Cancel.
     EXPECT_EQ(g_recording.progress, (std::vector<unsigned>{0, 100, 0}));
     EXPECT_EQ(ReadWhole(m_install + "big.bin"), "installed");
-    EXPECT_FALSE(Exists(m_install + "big.bin.~up"));
+    EXPECT_FALSE(Exists(m_install + "~Update-0000.tmp"));
     EXPECT_FALSE(Exists(m_install + "after.txt"));
     ASSERT_EQ(g_LedgerHeader.EntryCount, 1u);
     EXPECT_STREQ(LedgerEntries[0].Path, "first.txt");
@@ -280,19 +282,34 @@ TEST_F(CopyPassTest, CancelStopsAfterTheFirstFullChunkAndKeepsTheOldFile)
     EXPECT_EQ(g_LedgerHeader.TotalSize, 5000u);
 }
 
-TEST_F(CopyPassTest, SmallFilesDispatchNothingSoCancelHasNoEffect)
+// Between files one message is dispatched once 50 ms have passed since the
+// last, so two messages queued before Cancel hold it back by three intervals.
+TEST_F(CopyPassTest, CancelStopsAnUpdateOfSmallFilesBetweenFiles)
 {
-    AddSource("a.txt", Pattern(99999, 'a'));
-    AddSource("b.txt", Pattern(1, 'b'));
-    SetUpdate({Entry("a.txt", 99999), Entry("b.txt", 1)});
+    constexpr int Files = 400;
+    std::vector<FileEntry> update;
+    for (int i = 0; i < Files; ++i) {
+        const std::string name = "s" + std::to_string(i) + ".txt";
+        AddSource(name, "x");
+        update.push_back(Entry(name, 1));
+    }
+    SetUpdate(update);
     SetLedger({}, 0, 0);
+    PostMessageA(m_window.Handle(), WM_NULL, 0, 0);
+    PostMessageA(m_window.Handle(), WM_NULL, 0, 0);
     PostMessageA(m_window.Handle(), WM_COMMAND, IDCANCEL, 0);
 
-    EXPECT_TRUE(Run());
-    EXPECT_EQ(CancelFlag, 0);
-    MSG message;
-    EXPECT_TRUE(PeekMessageA(&message, m_window.Handle(), WM_COMMAND, WM_COMMAND, PM_NOREMOVE));
-    EXPECT_EQ(g_LedgerHeader.EntryCount, 2u);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(Run());
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    EXPECT_EQ(CancelFlag, 1);
+    EXPECT_GE(elapsed, 140u);
+    const std::uint32_t merged = g_LedgerHeader.EntryCount;
+    EXPECT_GT(merged, 0u);
+    ASSERT_LT(merged, static_cast<std::uint32_t>(Files));
+    // Every merged file is installed, the next one is not.
+    EXPECT_TRUE(Exists(m_install + LedgerEntries[merged - 1].Path));
+    EXPECT_FALSE(Exists(m_install + "s" + std::to_string(merged) + ".txt"));
 }
 
 struct MergeCase {
@@ -450,7 +467,7 @@ TEST_F(CopyPassTest, DestinationInUseFailsAndLeavesItWhole)
     EXPECT_FALSE(Run());
     CloseHandle(holder);
     EXPECT_EQ(ReadWhole(m_install + "busy.dll"), "old library");
-    EXPECT_FALSE(Exists(m_install + "busy.dll.~up"));
+    EXPECT_FALSE(Exists(m_install + "~Update-0000.tmp"));
     ASSERT_EQ(g_LedgerHeader.EntryCount, 1u);
     EXPECT_STREQ(LedgerEntries[0].Path, "first.txt");
 }
@@ -462,24 +479,120 @@ TEST_F(CopyPassTest, MissingSourceFailsWithoutTouchingTheDestination)
     SetLedger({}, 0, 0);
     EXPECT_FALSE(Run());
     EXPECT_EQ(ReadWhole(m_install + "a.txt"), "installed");
-    EXPECT_FALSE(Exists(m_install + "a.txt.~up"));
+    EXPECT_FALSE(Exists(m_install + "~Update-0000.tmp"));
     EXPECT_EQ(g_LedgerHeader.EntryCount, 0u);
+}
+
+// Nothing the update does not list changes: not a file that carries a name
+// some temporary scheme might pick, nor one the update installed just before.
+TEST_F(CopyPassTest, FilesTheUpdateDoesNotListAreNeverTouched)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> listed;
+        std::vector<std::string> unrelated;
+    } const cases[] = {
+        {"installed beside keep.txt", {"keep.txt"}, {"keep.txt.~up", "~Update-0000.tmp", "keep.tmp"}},
+        {"listed temporary-looking names first", {"a.~up", "~Update-0000.tmp", "a"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder root("untouched");
+        m_install = root.Path("install\\");
+        m_source = root.Path("data\\");
+        CreateDirectoryA(m_install.c_str(), nullptr);
+        CreateDirectoryA(m_source.c_str(), nullptr);
+        std::vector<FileEntry> update;
+        for (const std::string& name : c.listed) {
+            AddSource(name, "new " + name);
+            WriteWhole(m_install + name, "old " + name);
+            update.push_back(Entry(name, static_cast<std::uint32_t>(4 + name.size())));
+        }
+        for (const std::string& name : c.unrelated)
+            WriteWhole(m_install + name, "unrelated " + name);
+        SetUpdate(update);
+        SetLedger({}, 0, 0);
+        ASSERT_TRUE(Run());
+        for (const std::string& name : c.listed)
+            EXPECT_EQ(ReadWhole(m_install + name), "new " + name);
+        for (const std::string& name : c.unrelated)
+            EXPECT_EQ(ReadWhole(m_install + name), "unrelated " + name);
+        EXPECT_EQ(g_LedgerHeader.EntryCount, c.listed.size());
+    }
+}
+
+// A failure leaves the destination as it was, attributes included.
+TEST_F(CopyPassTest, FailureKeepsTheDestinationsAttributes)
+{
+    const DWORD attributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    enum class Fault { MissingSource, HeldOpen, Cancel };
+    for (const Fault fault : {Fault::MissingSource, Fault::HeldOpen, Fault::Cancel}) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        const std::string destination = m_install + "a.dll";
+        SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+        WriteWhole(destination, "old");
+        ASSERT_TRUE(SetFileAttributesA(destination.c_str(), attributes));
+        DeleteFileA((m_source + "a.dll").c_str());
+        if (fault != Fault::MissingSource)
+            AddSource("a.dll", Pattern(250000, 'n'));
+        SetUpdate({Entry("a.dll", 250000)});
+        SetLedger({}, 0, 0);
+        CancelFlag = 0;
+        if (fault == Fault::Cancel)
+            PostMessageA(m_window.Handle(), WM_COMMAND, IDCANCEL, 0);
+        std::unique_ptr<FileHolder> holder;
+        if (fault == Fault::HeldOpen)
+            holder = std::make_unique<FileHolder>(destination, INFINITE);
+        EXPECT_FALSE(Run());
+        holder.reset();
+        EXPECT_EQ(ReadWhole(destination), "old");
+        EXPECT_EQ(GetFileAttributesA(destination.c_str()) & attributes, attributes);
+        EXPECT_FALSE(Exists(m_install + "~Update-0000.tmp"));
+        EXPECT_EQ(g_LedgerHeader.EntryCount, 0u);
+        DrainMessages();
+    }
+}
+
+TEST_F(CopyPassTest, BrieflyHeldDestinationIsReplaced)
+{
+    WriteWhole(m_install + "a.dll", "old");
+    AddSource("a.dll", "new");
+    SetUpdate({Entry("a.dll", 3)});
+    SetLedger({}, 0, 0);
+    const FileHolder holder(m_install + "a.dll", 300);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(ReadWhole(m_install + "a.dll"), "new");
+    EXPECT_EQ(g_LedgerHeader.EntryCount, 1u);
+}
+
+// A file where the folder should be: the tree cannot be made, so the pass fails unmerged.
+TEST_F(CopyPassTest, FolderThatCannotBeCreatedEndsThePass)
+{
+    WriteWhole(m_install + "bin", "a file");
+    SetUpdate({Entry("doc\\", 0), Entry("bin\\", 0), Entry("bin\\sub\\", 0)});
+    SetLedger({}, 0, 0);
+    EXPECT_FALSE(Run());
+    ASSERT_EQ(g_LedgerHeader.EntryCount, 1u);
+    EXPECT_STREQ(LedgerEntries[0].Path, "doc\\");
+    EXPECT_EQ(ReadWhole(m_install + "bin"), "a file");
 }
 
 TEST_F(CopyPassTest, PathsMustFitWithEitherFolder)
 {
     const std::string install(200, 'i');
     const std::string source(100, 's');
-    // A file also needs room for the suffix of its temporary copy.
-    const std::string fitsFile(259 - 200 - 4, 'f');
+    // A file also needs room for its temporary (16 bytes) beside it in its folder.
+    const std::string deepest(259 - 200 - 16 - 1, 'd');
     const std::string fitsFolder(259 - 200 - 1, 'd');
     struct Case {
         std::string path;
         bool fits;
     };
     const Case cases[] = {
-        {fitsFile, true},
-        {fitsFile + "x", false},
+        {deepest + "\\a", true},
+        {deepest + "d\\a", false},
+        {std::string(259 - 200, 'f'), true},
+        {std::string(259 - 200 + 1, 'f'), false},
         {fitsFolder + "\\", true},
         {fitsFolder + "x\\", false},
     };

@@ -313,7 +313,7 @@ TEST_F(DataFiles, LedgerComesBackByteForByteWithoutItsSurplus)
     // Only the three counters of the header moved.
     EXPECT_TRUE(SameBytes(saved.data(), original.data(), 128));
     EXPECT_TRUE(SameBytes(saved.data() + 140, original.data() + 140, sizeof(LedgerHeader) - 140));
-    EXPECT_FALSE(FileExists(m_ledgerPath + ".~up"));
+    EXPECT_FALSE(FileExists(m_folder.Path("~Update-0000.tmp")));
 }
 
 TEST_F(DataFiles, EmptyUpdateAndEmptyLedger)
@@ -354,24 +354,54 @@ TEST_F(DataFiles, SaveThatCannotCompleteKeepsTheOldLedger)
         ScopedHandle holder(
             CreateFileA(m_ledgerPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(holder.IsValid());
+        SetLastError(0xBADC0DEu);
         EXPECT_FALSE(Save());
+        // Held for the whole save: Windows reports a sharing violation, Wine denied access.
+        const DWORD error = GetLastError();
+        EXPECT_TRUE(error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) << error;
     }
     EXPECT_EQ(ReadWholeFile(m_ledgerPath), old);
-    EXPECT_FALSE(FileExists(m_ledgerPath + ".~up"));
+    EXPECT_FALSE(FileExists(m_folder.Path("~Update-0000.tmp")));
 
     {
-        SCOPED_TRACE("no room for the temporary file's name");
-        // 257 bytes: the ledger's own path fits, with ".~up" it would not.
-        const std::string name = "\\Uninstallinf.dat";
-        const std::string folder = m_folder.Path(std::string(257 - name.size() - m_folder.Path().size() - 1, 'd'));
-        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-        const std::string ledger = folder + name;
-        ASSERT_EQ(ledger.size(), 257u);
-        ASSERT_TRUE(WriteWholeFile(ledger, old));
-        CFile file;
-        EXPECT_FALSE(SaveLedger(file, ledger.c_str()));
-        EXPECT_EQ(ReadWholeFile(ledger), old);
+        SCOPED_TRACE("every temporary name taken");
+        std::vector<std::string> taken;
+        for (unsigned i = 0; i < 16; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "~Update-%04u.tmp", i);
+            taken.push_back(m_folder.Path(name));
+            ASSERT_TRUE(WriteWholeFile(taken.back(), Bytes{static_cast<unsigned char>(i)}));
+        }
+        SetLastError(0xBADC0DEu);
+        EXPECT_FALSE(Save());
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+        EXPECT_EQ(ReadWholeFile(m_ledgerPath), old);
+        for (unsigned i = 0; i < 16; ++i)
+            EXPECT_EQ(ReadWholeFile(taken[i]), Bytes{static_cast<unsigned char>(i)});
     }
+}
+
+// The temporary is no longer than the ledger's name, so a ledger path of the
+// full 259 bytes is saved like any other.
+TEST_F(DataFiles, LedgerPathOfTheFullLengthIsSaved)
+{
+    ASSERT_TRUE(LoadUpdate(UpdateImage::Good().Serialize()));
+    const Bytes old = PatternedLedger(3);
+    ASSERT_TRUE(LoadLedgerBytes(old));
+    g_LedgerHeader.FileCount = 99;
+    const std::string name = "\\Uninstallinf.dat";
+    const std::string folder = m_folder.Path(std::string(259 - name.size() - m_folder.Path().size() - 1, 'd'));
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string ledger = folder + name;
+    ASSERT_EQ(ledger.size(), 259u);
+    ASSERT_TRUE(WriteWholeFile(ledger, old));
+    CFile file;
+    ASSERT_TRUE(SaveLedger(file, ledger.c_str()));
+    const Bytes saved = ReadWholeFile(ledger);
+    ASSERT_EQ(saved.size(), old.size());
+    LedgerHeader header;
+    std::memcpy(&header, saved.data(), sizeof header);
+    EXPECT_EQ(header.FileCount, 99u);
 }
 
 } // namespace

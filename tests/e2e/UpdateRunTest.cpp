@@ -106,7 +106,7 @@ public:
 void ExpectNoTemporaryFiles(const std::wstring& folder)
 {
     for (const std::wstring& file : FilesBelow(folder))
-        EXPECT_EQ(file.find(L".~up"), std::wstring::npos) << Utf8(file) << " was left behind";
+        EXPECT_EQ(file.find(L"~Update-"), std::wstring::npos) << Utf8(file) << " was left behind";
 }
 
 // ---------------------------------------------------------------------------

@@ -210,7 +210,7 @@ TEST_F(FaultTest, CancelInTheMiddleOfALargeFileStopsPromptly)
     m_installation.Add("sub\\c.txt", Content(10, 'c'), Content(20, 'C'));
     m_installation.Write();
 
-    const std::string temporary = m_install + "large.bin.~up";
+    const std::string temporary = m_install + "~Update-0000.tmp";
     const HWND window = m_installation.Window();
     std::atomic<ULONGLONG> clickedAt{0};
     std::atomic<bool> stop{false};
@@ -254,12 +254,14 @@ TEST_F(FaultTest, LedgerThatCannotBeWrittenStaysWholeAndTheSaveSaysSo)
         Installation installation(install, root.Path());
         installation.Add("a.txt", Content(1000, 'a'), Content(1500, 'A'));
         installation.Write();
-        if (block == Block::FolderInTheWay) {
-            ASSERT_TRUE(CreateDirectoryA((installation.LedgerPath() + ".~up").c_str(), nullptr));
-        }
         // Held open without sharing from after the loading to after the save.
         std::unique_ptr<ScopedHandle> held;
         const RunResult result = installation.Run([&] {
+            // Folders in the way of every temporary name the save could take.
+            if (block == Block::FolderInTheWay)
+                for (unsigned i = 0; i < 16; ++i)
+                    CreateDirectoryA(
+                        (install + "~Update-00" + (i < 10 ? "0" : "") + std::to_string(i) + ".tmp").c_str(), nullptr);
             if (block == Block::LedgerHeldOpen)
                 held = std::make_unique<ScopedHandle>(CreateFileA(installation.LedgerPath().c_str(), GENERIC_READ, 0,
                                                                   nullptr, OPEN_EXISTING, 0, nullptr));

@@ -73,12 +73,13 @@ private:
     CancellingProgressWindow m_window;
 };
 
-// Files whose name ends with the copy pass's or SaveLedger's temporary suffix.
+// Files named as the temporaries of the copy pass and SaveLedger (~Update-NNNN.tmp).
 inline std::vector<std::string> TemporaryLeftovers(const std::map<std::string, Bytes>& snapshot)
 {
     std::vector<std::string> left;
     for (const auto& [path, bytes] : snapshot)
-        if (path.size() > 4 && path.compare(path.size() - 4, 4, ".~up") == 0)
+        if (path.find("~Update-") != std::string::npos && path.size() > 4
+            && path.compare(path.size() - 4, 4, ".tmp") == 0)
             left.push_back(path);
     return left;
 }
