@@ -4,6 +4,7 @@
 #include "File.h"
 #include "LedgerIndex.h"
 #include "PathHelpers.h"
+#include "RealLocation.h"
 #include "Texts.h"
 #include "resource.h"
 
@@ -47,6 +48,42 @@ bool JoinPath(PathBuffer& out, const char* folder, const char* relative, const c
 {
     const int written = std::snprintf(out, sizeof out, "%s%s%s", folder, relative, suffix);
     return written >= 0 && static_cast<std::size_t>(written) < sizeof out;
+}
+
+// The real locations that every write and every read of the pass must lie in.
+struct PassBounds {
+    CRealLocation install;
+    CRealLocation source;
+};
+
+// Whether folder exists and really lies within the installation, links followed.
+bool FolderLiesWithin(const char* folder, const CRealLocation& install)
+{
+    const HANDLE handle = CreateFileA(folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool within = LiesWithin(handle, install);
+    const DWORD error = GetLastError();
+    CloseHandle(handle);
+    SetLastError(error);
+    return within;
+}
+
+// Clears an existing destination's attributes only where it really lies within
+// the installation: by name, the call would follow a link to a file elsewhere.
+// A destination that is a link is replaced as a link by the rename.
+void ClearAttributesWithin(const char* destination, const CRealLocation& install)
+{
+    const HANDLE handle =
+        CreateFileA(destination, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return;
+    const bool within = LiesWithin(handle, install);
+    CloseHandle(handle);
+    if (within)
+        SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
 }
 
 std::uint32_t ProgressValue(std::uint64_t position, std::uint64_t size)
@@ -150,7 +187,7 @@ private:
 
 // Copies one file entry into place; false when it could not be copied whole.
 bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, const char* installFolder,
-                   const char* sourceFolder)
+                   const char* sourceFolder, const PassBounds& bounds)
 {
     PathBuffer destination;
     PathBuffer source;
@@ -164,11 +201,17 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
     FormatText(status, CopyingStatusFormat, entry.Path);
     SetWindowTextA(controls.status, status);
 
-    SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
+    // Nothing is written into a folder that a link leads out of the installation.
+    PathBuffer destinationFolder;
+    if (!FolderLiesWithin(GetDirectory(destinationFolder, destination), bounds.install))
+        return false;
+
+    ClearAttributesWithin(destination, bounds.install);
 
     // The source first: a missing source must not disturb the installed file.
+    // A link in data must not make an elevated run copy what it could not read.
     CFile input;
-    if (!input.Open(source))
+    if (!input.Open(source) || !LiesWithin(input.NativeHandle(), bounds.source))
         return false;
     // Declared before the output stream, so the copy is closed before it is removed.
     TempFileGuard guard(temporary);
@@ -238,6 +281,10 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
     CreateDirectoryTree(installFolder);
     if (g_UpdateInfoHeader.EntryCount == 0)
         return true;
+    // Found once: an installation reached through a link stays legitimate.
+    PassBounds bounds;
+    if (!FindRealFolder(bounds.install, installFolder) || !FindRealFolder(bounds.source, sourceFolder))
+        return false;
 
     LedgerMerge ledger;
     const ProgressControls controls(progressWindow);
@@ -248,10 +295,12 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
             if (!JoinPath(folder, installFolder, entry.Path))
                 return false;
             CreateDirectoryTree(folder);
+            if (!FolderLiesWithin(folder, bounds.install))
+                return false;
             ledger.MergeFolder(entry);
             continue;
         }
-        if (!CopyFileEntry(controls, entry, installFolder, sourceFolder))
+        if (!CopyFileEntry(controls, entry, installFolder, sourceFolder, bounds))
             return false;
         ledger.MergeFile(entry);
     }
