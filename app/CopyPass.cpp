@@ -6,6 +6,7 @@
 #include "LedgerIndex.h"
 #include "PathHelpers.h"
 #include "PathRoom.h"
+#include "RealLocation.h"
 #include "Texts.h"
 #include "resource.h"
 
@@ -47,6 +48,29 @@ bool JoinPath(PathBuffer& out, const char* folder, const char* relative)
     return written >= 0 && static_cast<std::size_t>(written) < sizeof out;
 }
 
+// The real locations that every write and every read of the pass must lie in.
+struct PassBounds {
+    CRealLocation install;
+    CRealLocation source;
+};
+
+// Whether folder exists and really lies within the installation, links followed.
+bool FolderLiesWithin(const char* folder, const CRealLocation& install)
+{
+    const HANDLE handle = CreateFileA(folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool within = LiesWithin(handle, install);
+    const DWORD error = GetLastError();
+    CloseHandle(handle);
+    SetLastError(error);
+    return within;
+}
+
+// Clears an existing destination's attributes only where it really lies within
+// the installation: by name, the call would follow a link to a file elsewhere.
+// A destination that is a link is replaced as a link by the rename.
 std::uint32_t ProgressValue(std::uint64_t position, std::uint64_t size)
 {
     if (size == 0)
@@ -131,7 +155,7 @@ private:
 
 // Copies one file entry into place; false when it could not be copied whole.
 bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, const char* installFolder,
-                   const char* sourceFolder, ULONGLONG& lastDispatch)
+                   const char* sourceFolder, const PassBounds& bounds, ULONGLONG& lastDispatch)
 {
     PathBuffer destination;
     PathBuffer source;
@@ -143,9 +167,15 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
     FormatText(status, CopyingStatusFormat, entry.Path);
     SetWindowTextA(controls.status, status);
 
+    // Nothing is written into a folder that a link leads out of the installation.
+    PathBuffer destinationFolder;
+    if (!FolderLiesWithin(GetDirectory(destinationFolder, destination), bounds.install))
+        return false;
+
     // The source first: a missing source must not disturb the installed file.
+    // A link in data must not make an elevated run copy what it could not read.
     CFile input;
-    if (!input.Open(source))
+    if (!input.Open(source) || !LiesWithin(input.NativeHandle(), bounds.source))
         return false;
     CFile output;
     CFileReplacement replacement(output);
@@ -203,6 +233,10 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
     CreateDirectoryTree(installFolder);
     if (g_UpdateInfoHeader.EntryCount == 0)
         return true;
+    // Found once: an installation reached through a link stays legitimate.
+    PassBounds bounds;
+    if (!FindRealFolder(bounds.install, installFolder) || !FindRealFolder(bounds.source, sourceFolder))
+        return false;
 
     LedgerMerge ledger;
     const ProgressControls controls(progressWindow);
@@ -216,12 +250,13 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
             // CreateDirectoryTree ignores failures; a folder entry counts only when the folder is there.
             CreateDirectoryTree(folder);
             const DWORD attributes = GetFileAttributesA(folder);
-            if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0
+                || !FolderLiesWithin(folder, bounds.install))
                 return false;
             ledger.MergeFolder(entry);
             continue;
         }
-        if (!CopyFileEntry(controls, entry, installFolder, sourceFolder, lastDispatch))
+        if (!CopyFileEntry(controls, entry, installFolder, sourceFolder, bounds, lastDispatch))
             return false;
         ledger.MergeFile(entry);
         // Between files too, or an update of small files would never see Cancel

@@ -10,6 +10,12 @@
 // dropped from the search there too.
 bool RestrictDllSearch();
 
+// The installation may be written by any program of the user: where the system
+// offers it, links planted by a less trusted user are then not followed by
+// this elevated process. False where the system lacks it (Wine accepts the
+// call and enforces nothing); the copy pass checks real locations either way.
+bool RefuseUntrustedLinks();
+
 // A function of a loaded module by name, or null. Lets the program use
 // functions that an older system lacks, or that live in a DLL it must not
 // import statically.

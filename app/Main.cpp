@@ -11,6 +11,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     // First of all: the program may run elevated from a download folder, where
     // a planted DLL must not be loaded.
     RestrictDllSearch();
+    RefuseUntrustedLinks();
     LoadCommonControls();
     return UpdateDriver(instance, ProgramDialogs);
 }

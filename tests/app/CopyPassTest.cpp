@@ -1,5 +1,6 @@
 #include "CopyPass.h"
 #include "DataFiles.h"
+#include "RealLocation.h"
 #include "resource.h"
 #include "FileHolder.h"
 #include "ScratchFolder.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <cstdlib>
 #include <windows.h>
 
 #include <cstring>
@@ -603,6 +605,119 @@ TEST_F(CopyPassTest, PathsMustFitWithEitherFolder)
     }
     SetUpdate({Entry(std::string(100, 'p'), 1)});
     EXPECT_FALSE(UpdateFitsFolders("C:\\", std::string(160, 's').c_str()));
+}
+
+// Cases in the folders that links.sh planted, one folder per case; the links
+// lead to "outside", whose files must stay as they were, byte for byte.
+class LinkedPassTest : public CopyPassTest {
+protected:
+    void UseCase(const std::string& name)
+    {
+        const char* planted = std::getenv("UPDATER_PASS_LINKS_DIR");
+        if (planted == nullptr)
+            GTEST_SKIP() << "UPDATER_PASS_LINKS_DIR is not set";
+        m_root = std::string("Z:") + planted;
+        for (char& c : m_root)
+            if (c == '/')
+                c = '\\';
+        m_outside = m_root + "\\outside\\";
+        m_install = m_root + "\\" + name + "\\install\\";
+        m_source = m_root + "\\" + name + "\\data\\";
+    }
+
+    // Whether path itself, not a link's target, lies inside the installation.
+    bool LiesInInstall(const std::string& path)
+    {
+        CRealLocation install;
+        EXPECT_TRUE(FindRealFolder(install, m_install.c_str()));
+        const HANDLE handle = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        const bool within = handle != INVALID_HANDLE_VALUE && LiesWithin(handle, install);
+        CloseHandle(handle);
+        return within;
+    }
+
+    bool RunWithMarker(DWORD& error)
+    {
+        SetLastError(0xBADC0DE);
+        const bool result = Run();
+        error = GetLastError();
+        return result;
+    }
+
+    std::string m_outside;
+};
+
+TEST_F(LinkedPassTest, FolderLinkLeadingOutEndsThePassAndWritesNothingThere)
+{
+    // Listed as a folder entry, and as the folder of a file entry alone.
+    for (const char* name : {"folderout", "parentout"}) {
+        UseCase(name);
+        CreateDirectoryA((m_source + "bin").c_str(), nullptr);
+        AddSource("bin\\a.dll", "library");
+        if (std::string(name) == "folderout")
+            SetUpdate({Entry("bin\\", 0), Entry("bin\\a.dll", 7)});
+        else
+            SetUpdate({Entry("bin\\a.dll", 7)});
+        SetLedger({}, 0, 0);
+        DWORD error = 0;
+        EXPECT_FALSE(RunWithMarker(error)) << name;
+        EXPECT_EQ(error, ErrorLiesOutside) << name;
+        EXPECT_EQ(GetFileAttributesA((m_outside + "a.dll").c_str()), INVALID_FILE_ATTRIBUTES) << name;
+        EXPECT_EQ(GetFileAttributesA((m_outside + "a.dll.~up").c_str()), INVALID_FILE_ATTRIBUTES) << name;
+        EXPECT_EQ(g_LedgerHeader.EntryCount, 0u) << name;
+    }
+}
+
+TEST_F(LinkedPassTest, SourceLinkLeadingOutOfDataIsNotCopied)
+{
+    UseCase("sourcelink");
+    SetUpdate({Entry("a.dll", 7)});
+    SetLedger({}, 0, 0);
+    DWORD error = 0;
+    EXPECT_FALSE(RunWithMarker(error));
+    EXPECT_EQ(error, ErrorLiesOutside);
+    EXPECT_EQ(GetFileAttributesA((m_install + "a.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA((m_install + "a.dll.~up").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadWhole(m_outside + "secret.dll"), "secret\n");
+}
+
+TEST_F(LinkedPassTest, LinkToAFolderInsideIsWrittenThrough)
+{
+    UseCase("inside");
+    CreateDirectoryA((m_source + "lib").c_str(), nullptr);
+    AddSource("lib\\a.dll", "library");
+    SetUpdate({Entry("lib\\", 0), Entry("lib\\a.dll", 7)});
+    SetLedger({}, 0, 0);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(ReadWhole(m_install + "sub\\a.dll"), "library");
+    EXPECT_EQ(g_LedgerHeader.EntryCount, 2u);
+}
+
+TEST_F(LinkedPassTest, LinkedInstallationUpdatesAsBefore)
+{
+    UseCase("linkedinstall");
+    AddSource("a.dll", "library");
+    SetUpdate({Entry("a.dll", 7)});
+    SetLedger({}, 0, 0);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(ReadWhole(m_root + "\\linkedinstall\\moved\\a.dll"), "library");
+}
+
+TEST_F(LinkedPassTest, DestinationLinkIsReplacedNotWrittenThrough)
+{
+    UseCase("destlink");
+    const std::string target = m_outside + "dest.dll";
+    const DWORD attributes = GetFileAttributesA(target.c_str());
+    ASSERT_NE(attributes & FILE_ATTRIBUTE_READONLY, 0u);
+    AddSource("a.dll", "library");
+    SetUpdate({Entry("a.dll", 7)});
+    SetLedger({}, 0, 0);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(ReadWhole(m_install + "a.dll"), "library");
+    EXPECT_TRUE(LiesInInstall(m_install + "a.dll"));
+    EXPECT_EQ(ReadWhole(target), "dest\n");
+    EXPECT_EQ(GetFileAttributesA(target.c_str()), attributes);
 }
 
 } // namespace
