@@ -3,6 +3,7 @@
 #include "DataFiles.h"
 #include "File.h"
 #include "LedgerIndex.h"
+#include "PassTiming.h"
 #include "PathHelpers.h"
 #include "Texts.h"
 #include "resource.h"
@@ -76,15 +77,27 @@ void SetProgress(HWND progressBar, std::uint32_t value)
 }
 
 // Lets the progress dialog's Cancel button reach CancelFlag. At most one
-// message per call, and without the dialog manager's keyboard handling.
+// message per call, and without the dialog manager's keyboard handling. One
+// PeekMessageA that removes the message takes the place of a peek and a
+// GetMessageA: under Wine each is a round trip to the window server.
 void DispatchOnePendingMessage()
 {
     MSG message;
-    if (!PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE))
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
         return;
-    GetMessageA(&message, nullptr, 0, 0);
     TranslateMessage(&message);
     DispatchMessageA(&message);
+}
+
+// Clears the attributes that can keep an installed file from being replaced.
+// Under Wine, setting the attributes of an existing file costs about ten times
+// reading them, and most installed files carry none of these.
+void ClearBlockingAttributes(const char* path)
+{
+    constexpr DWORD Blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & Blocking) != 0)
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
 }
 
 // The ledger in memory, searched through an index so that large ledgers merge
@@ -159,19 +172,23 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
         || !JoinPath(temporary, installFolder, entry.Path, TempSuffix))
         return false;
 
+    PASS_LAP(Status);
     // Room for the longest path with the format's own 13 bytes, so no name is cut.
     char status[PathFieldSize + 16];
     FormatText(status, CopyingStatusFormat, entry.Path);
     SetWindowTextA(controls.status, status);
 
-    SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
+    PASS_LAP(Attributes);
+    ClearBlockingAttributes(destination);
 
+    PASS_LAP(OpenSource);
     // The source first: a missing source must not disturb the installed file.
     CFile input;
     if (!input.Open(source))
         return false;
     // Declared before the output stream, so the copy is closed before it is removed.
     TempFileGuard guard(temporary);
+    PASS_LAP(CreateTemporary);
     SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
     CFile output;
     if (!output.Open(temporary, true))
@@ -181,7 +198,9 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
     bool dispatched = false;
     ULONGLONG lastDispatch = 0;
     for (;;) {
+        PASS_LAP(Progress);
         SetProgress(controls.bar, ProgressValue(input.Tell(), input.Size()));
+        PASS_LAP(Copy);
         std::uint32_t written;
         try {
             written = output.CopyFrom(input, ChunkSize);
@@ -191,6 +210,7 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
         copied += written;
         if (written < ChunkSize)
             break;
+        PASS_LAP(Dispatch);
         // Every file's first full chunk dispatches, so a click made before it
         // counts; later ones wait out the interval.
         const ULONGLONG now = GetTickCount64();
@@ -206,11 +226,15 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
     // copy of every byte counts as finished.
     if (copied != input.Size())
         return false;
+    PASS_LAP(Progress);
     SetProgress(controls.bar, 100);
 
+    PASS_LAP(Flush);
     const bool flushed = FlushFileBuffers(output.NativeHandle()) != 0;
+    PASS_LAP(Close);
     output.Close();
     input.Close();
+    PASS_LAP(Rename);
     if (!flushed || !MoveFileExA(temporary, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return false;
     guard.Release();
@@ -235,6 +259,7 @@ bool UpdateFitsFolders(const char* installFolder, const char* sourceFolder)
 
 bool CopyPass(HWND progressWindow, const char* installFolder, const char* sourceFolder)
 {
+    PASS_TIMED_PASS();
     CreateDirectoryTree(installFolder);
     if (g_UpdateInfoHeader.EntryCount == 0)
         return true;
@@ -244,15 +269,18 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
     for (std::uint32_t i = 0; i < g_UpdateInfoHeader.EntryCount; ++i) {
         const FileEntry& entry = UpdateEntries[i];
         if (IsFolderEntry(entry)) {
+            PASS_LAP(Folder);
             PathBuffer folder;
             if (!JoinPath(folder, installFolder, entry.Path))
                 return false;
             CreateDirectoryTree(folder);
+            PASS_LAP(Merge);
             ledger.MergeFolder(entry);
             continue;
         }
         if (!CopyFileEntry(controls, entry, installFolder, sourceFolder))
             return false;
+        PASS_LAP(Merge);
         ledger.MergeFile(entry);
     }
     return true;
