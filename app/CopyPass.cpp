@@ -4,6 +4,7 @@
 #include "File.h"
 #include "FileReplacement.h"
 #include "LedgerIndex.h"
+#include "PassTiming.h"
 #include "PathHelpers.h"
 #include "PathRoom.h"
 #include "RealLocation.h"
@@ -98,13 +99,14 @@ void SetProgress(HWND progressBar, std::uint32_t value)
 }
 
 // Lets the progress dialog's Cancel button reach CancelFlag. At most one
-// message per call, and without the dialog manager's keyboard handling.
+// message per call, and without the dialog manager's keyboard handling. One
+// PeekMessageA that removes the message takes the place of a peek and a
+// GetMessageA: under Wine each is a round trip to the window server.
 void DispatchOnePendingMessage()
 {
     MSG message;
-    if (!PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE))
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
         return;
-    GetMessageA(&message, nullptr, 0, 0);
     TranslateMessage(&message);
     DispatchMessageA(&message);
 }
@@ -162,21 +164,25 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
     if (!JoinPath(destination, installFolder, entry.Path) || !JoinPath(source, sourceFolder, entry.Path))
         return false;
 
+    PASS_LAP(Status);
     // Room for the longest path with the format's own 13 bytes, so no name is cut.
     char status[PathFieldSize + 16];
     FormatText(status, CopyingStatusFormat, entry.Path);
     SetWindowTextA(controls.status, status);
 
+    PASS_LAP(Checks);
     // Nothing is written into a folder that a link leads out of the installation.
     PathBuffer destinationFolder;
     if (!FolderLiesWithin(GetDirectory(destinationFolder, destination), bounds.install))
         return false;
 
+    PASS_LAP(OpenSource);
     // The source first: a missing source must not disturb the installed file.
     // A link in data must not make an elevated run copy what it could not read.
     CFile input;
     if (!input.Open(source) || !LiesWithin(input.NativeHandle(), bounds.source))
         return false;
+    PASS_LAP(CreateTemporary);
     CFile output;
     CFileReplacement replacement(output);
     if (!replacement.Begin(destination))
@@ -185,7 +191,9 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
     std::uint64_t copied = 0;
     bool dispatched = false;
     for (;;) {
+        PASS_LAP(Progress);
         SetProgress(controls.bar, ProgressValue(input.Tell(), input.Size()));
+        PASS_LAP(Copy);
         std::uint32_t written;
         try {
             written = output.CopyFrom(input, ChunkSize);
@@ -195,6 +203,7 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
         copied += written;
         if (written < ChunkSize)
             break;
+        PASS_LAP(Dispatch);
         // Every file's first full chunk dispatches, so a click made before it
         // counts; later ones wait out the interval.
         const ULONGLONG now = GetTickCount64();
@@ -210,7 +219,9 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
     // copy of every byte counts as finished.
     if (copied != input.Size())
         return false;
+    PASS_LAP(Progress);
     SetProgress(controls.bar, 100);
+    PASS_LAP(Replace);
     input.Close();
     return replacement.Commit();
 }
@@ -230,6 +241,7 @@ bool UpdateFitsFolders(const char* installFolder, const char* sourceFolder)
 
 bool CopyPass(HWND progressWindow, const char* installFolder, const char* sourceFolder)
 {
+    PASS_TIMED_PASS();
     CreateDirectoryTree(installFolder);
     if (g_UpdateInfoHeader.EntryCount == 0)
         return true;
@@ -244,6 +256,7 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
     for (std::uint32_t i = 0; i < g_UpdateInfoHeader.EntryCount; ++i) {
         const FileEntry& entry = UpdateEntries[i];
         if (IsFolderEntry(entry)) {
+            PASS_LAP(Folder);
             PathBuffer folder;
             if (!JoinPath(folder, installFolder, entry.Path))
                 return false;
@@ -253,11 +266,13 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
             if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0
                 || !FolderLiesWithin(folder, bounds.install))
                 return false;
+            PASS_LAP(Merge);
             ledger.MergeFolder(entry);
             continue;
         }
         if (!CopyFileEntry(controls, entry, installFolder, sourceFolder, bounds, lastDispatch))
             return false;
+        PASS_LAP(Merge);
         ledger.MergeFile(entry);
         // Between files too, or an update of small files would never see Cancel
         // and Windows would mark the dialog as not responding.

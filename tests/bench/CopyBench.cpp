@@ -1,20 +1,20 @@
-// Measures the copy pass and its parts under the conditions of a real run:
-// the program's own progress dialog (created hidden) on the calling thread,
-// the process-wide update and ledger arrays, real files. Prints "key value"
-// lines for scripts/bench, which assembles the table.
+// Measures the copy pass, and Wine's own copy as its anchors, under the
+// conditions of a real run: the program's own progress dialog (created
+// hidden) on the calling thread, the process-wide update and ledger arrays,
+// real files. Prints "key value" lines for scripts/bench, which assembles the
+// table.
 
 #include "CommonControls.h"
 #include "CopyPass.h"
 #include "DataFiles.h"
 #include "File.h"
 #include "LedgerIndex.h"
+#include "PassSteps.h"
 #include "ProgressDialog.h"
-#include "Texts.h"
 #include "resource.h"
 
 #include <windows.h>
 
-#include <commctrl.h>
 #include <psapi.h>
 
 #include <cstdio>
@@ -115,6 +115,9 @@ int RunPass(const Dialog& dialog, const char* installFolder, const char* sourceF
     const bool copied = CopyPass(dialog.Handle(), installFolder, sourceFolder);
     Report("pass_s", Now() - start);
     Report("peak_after_kib", PeakResidentKiB());
+#ifdef UPDATER_PASS_TIMING
+    ReportPassSteps(Report);
+#endif
     return copied ? 0 : 1;
 }
 
@@ -196,155 +199,88 @@ int CopyFileBench(const char* source, const char* destination)
     return copied ? 0 : 1;
 }
 
-// costs BIGFILE SCRATCH\: the price of each thing the pass does, measured alone.
-int Costs(const Dialog& dialog, const char* bigFile, const char* scratch)
+// bare SOURCE DESTINATION: the floor for a durable copy on one thread, the
+// plain ReadFile/WriteFile loop with one reused buffer and one flush.
+int Bare(const char* source, const char* destination)
 {
-    constexpr int Calls = 20000;
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {}
-    double start = Now();
-    for (int i = 0; i < Calls; ++i)
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
-    Report("peek_us", (Now() - start) / Calls * 1e6);
+    CFile input;
+    CFile output;
+    if (!input.Open(source) || !output.Open(destination, true))
+        return 2;
+    const std::unique_ptr<unsigned char[]> buffer(new unsigned char[ChunkSize]);
+    const double start = Now();
+    std::uint32_t got;
+    do {
+        got = input.Read(buffer.get(), ChunkSize);
+        output.Write(buffer.get(), got);
+    } while (got == ChunkSize);
+    const double copied = Now();
+    const bool flushed = FlushFileBuffers(output.NativeHandle()) != 0;
+    const double done = Now();
+    Report("bare_io_s", copied - start);
+    Report("bare_flush_s", done - copied);
+    Report("bare_s", done - start);
+    return flushed ? 0 : 1;
+}
 
-    start = Now();
-    for (int i = 0; i < Calls; ++i)
-        GetTickCount64();
-    Report("tick_us", (Now() - start) / Calls * 1e6);
+enum class AnchorKind { CopyFile, CopyFileFlush, DurableReplace };
 
-    {
-        CFile input;
-        if (!input.Open(bigFile))
-            return 2;
-        start = Now();
-        for (int i = 0; i < Calls; ++i)
-            input.Tell();
-        Report("tell_us", (Now() - start) / Calls * 1e6);
+bool FlushByName(const std::string& path)
+{
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const bool flushed = FlushFileBuffers(file) != 0;
+    CloseHandle(file);
+    return flushed;
+}
+
+// One file copied with Wine's own calls, the obvious way for each promise.
+bool AnchorCopy(AnchorKind kind, const std::string& source, const std::string& destination)
+{
+    switch (kind) {
+    case AnchorKind::CopyFile:
+        return CopyFileA(source.c_str(), destination.c_str(), FALSE) != 0;
+    case AnchorKind::CopyFileFlush:
+        return CopyFileA(source.c_str(), destination.c_str(), FALSE) != 0 && FlushByName(destination);
+    case AnchorKind::DurableReplace: {
+        const std::string temporary = destination + ".tmp";
+        return CopyFileA(source.c_str(), temporary.c_str(), FALSE) != 0 && FlushByName(temporary)
+            && MoveFileExA(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+            != 0;
     }
-
-    start = Now();
-    for (int i = 0; i < Calls; ++i)
-        SendDlgItemMessageA(dialog.Handle(), IDC_PROGRESS_BAR, PBM_SETPOS, i % 101, 0);
-    Report("setpos_us", (Now() - start) / Calls * 1e6);
-    // The bar repaints only when its position changes; most chunks send the same one.
-    start = Now();
-    for (int i = 0; i < Calls; ++i)
-        SendDlgItemMessageA(dialog.Handle(), IDC_PROGRESS_BAR, PBM_SETPOS, 50, 0);
-    Report("setpos_same_us", (Now() - start) / Calls * 1e6);
-    // The same message sent to the bar's handle, looked up once.
-    const HWND bar = GetDlgItem(dialog.Handle(), IDC_PROGRESS_BAR);
-    start = Now();
-    for (int i = 0; i < Calls; ++i)
-        SendMessageA(bar, PBM_SETPOS, 50, 0);
-    Report("setpos_direct_us", (Now() - start) / Calls * 1e6);
-    start = Now();
-    for (int i = 0; i < Calls; ++i)
-        SendMessageA(bar, PBM_SETPOS, i % 101, 0);
-    Report("setpos_move_direct_us", (Now() - start) / Calls * 1e6);
-
-    char status[PathFieldSize + 16];
-    start = Now();
-    for (int i = 0; i < Calls; ++i) {
-        FormatText(status, CopyingStatusFormat, i % 2 ? "d001\\f001" : "d002\\f002");
-        SetDlgItemTextA(dialog.Handle(), IDC_STATUS_TEXT, status);
     }
-    Report("settext_us", (Now() - start) / Calls * 1e6);
-    const HWND statusText = GetDlgItem(dialog.Handle(), IDC_STATUS_TEXT);
-    start = Now();
-    for (int i = 0; i < Calls; ++i) {
-        FormatText(status, CopyingStatusFormat, i % 2 ? "d001\\f001" : "d002\\f002");
-        SetWindowTextA(statusText, status);
-    }
-    Report("settext_direct_us", (Now() - start) / Calls * 1e6);
+    return false;
+}
 
-    // Attributes cleared on an installed file, and on a temporary name that is not there.
-    const std::string installed = std::string(scratch) + "installed.txt";
-    CFile().Open(installed.c_str(), true);
-    start = Now();
-    for (int i = 0; i < Calls / 10; ++i)
-        SetFileAttributesA(installed.c_str(), FILE_ATTRIBUTE_NORMAL);
-    Report("attr_existing_us", (Now() - start) / (Calls / 10) * 1e6);
-    const std::string missing = installed + ".~up";
-    start = Now();
-    for (int i = 0; i < Calls / 10; ++i)
-        SetFileAttributesA(missing.c_str(), FILE_ATTRIBUTE_NORMAL);
-    Report("attr_missing_us", (Now() - start) / (Calls / 10) * 1e6);
-    DeleteFileA(installed.c_str());
-
-    // Whole-file I/O with one reused buffer, then through CFile::CopyFrom, whose
-    // only difference is a fresh chunk buffer per call.
-    const std::string target = std::string(scratch) + "io.bin";
-    {
-        CFile input;
-        CFile output;
-        if (!input.Open(bigFile) || !output.Open(target.c_str(), true))
-            return 2;
-        const std::unique_ptr<unsigned char[]> buffer(new unsigned char[ChunkSize]);
-        start = Now();
-        std::uint32_t got;
-        do {
-            got = input.Read(buffer.get(), ChunkSize);
-            output.Write(buffer.get(), got);
-        } while (got == ChunkSize);
-        Report("io_reused_s", Now() - start);
-        start = Now();
-        FlushFileBuffers(output.NativeHandle());
-        Report("flush_big_s", Now() - start);
-    }
-    DeleteFileA(target.c_str());
-    {
-        CFile input;
-        CFile output;
-        if (!input.Open(bigFile) || !output.Open(target.c_str(), true))
-            return 2;
-        start = Now();
-        while (output.CopyFrom(input, ChunkSize) == ChunkSize) {}
-        Report("io_copyfrom_s", Now() - start);
-    }
-    DeleteFileA(target.c_str());
-
-    start = Now();
-    for (int i = 0; i < Calls; ++i) {
-        const std::unique_ptr<unsigned char[]> chunk(new unsigned char[ChunkSize]);
-        chunk[i % ChunkSize] = 1;
-    }
-    Report("alloc_us", (Now() - start) / Calls * 1e6);
-
-    // Small files written as the pass writes them: to a temporary name, then
-    // renamed; once without and once with the flush before the rename.
-    constexpr int Files = 2000;
-    std::vector<unsigned char> page(4096, 0x5A);
-    for (const bool flush : {false, true}) {
-        double writing = 0;
-        double flushing = 0;
-        double renaming = 0;
-        for (int i = 0; i < Files; ++i) {
-            const std::string temporary = std::string(scratch) + "small" + std::to_string(i) + ".~up";
-            const std::string final = std::string(scratch) + "small" + std::to_string(i);
-            double t0 = Now();
-            CFile output;
-            output.Open(temporary.c_str(), true);
-            output.Write(page.data(), static_cast<std::uint32_t>(page.size()));
-            double t1 = Now();
-            if (flush)
-                FlushFileBuffers(output.NativeHandle());
-            double t2 = Now();
-            output.Close();
-            MoveFileExA(temporary.c_str(), final.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-            double t3 = Now();
-            writing += t1 - t0;
-            flushing += t2 - t1;
-            renaming += t3 - t2;
-        }
-        if (flush)
-            Report("small_flush_us", flushing / Files * 1e6);
-        else {
-            Report("small_write_us", writing / Files * 1e6);
-            Report("small_rename_us", renaming / Files * 1e6);
+// anchor KIND SOURCE\ INSTALL\ FOLDERS FILES: the tree of the many mode copied
+// file by file with CopyFileA (copyfile), then reopened and flushed
+// (copyfile_flush), or to a temporary name, flushed and renamed over the
+// destination (durable).
+int Anchor(const std::string& kindName, const char* source, const char* install, int folders, int files)
+{
+    AnchorKind kind;
+    if (kindName == "copyfile")
+        kind = AnchorKind::CopyFile;
+    else if (kindName == "copyfile_flush")
+        kind = AnchorKind::CopyFileFlush;
+    else if (kindName == "durable")
+        kind = AnchorKind::DurableReplace;
+    else
+        return 2;
+    char path[64];
+    const double start = Now();
+    for (int d = 0; d < folders; ++d) {
+        std::snprintf(path, sizeof path, "d%03d", d);
+        CreateDirectoryA((std::string(install) + path).c_str(), nullptr);
+        for (int f = 0; f < files; ++f) {
+            std::snprintf(path, sizeof path, "d%03d\\f%03d", d, f);
+            if (!AnchorCopy(kind, std::string(source) + path, std::string(install) + path))
+                return 1;
         }
     }
-    for (int i = 0; i < Files; ++i)
-        DeleteFileA((std::string(scratch) + "small" + std::to_string(i)).c_str());
+    Report("anchor_s", Now() - start);
     return 0;
 }
 
@@ -359,6 +295,10 @@ int main(int argc, char** argv)
         return Merge(std::atoi(argv[2]), std::atoi(argv[3]));
     if (mode == "copyfile" && argc == 4)
         return CopyFileBench(argv[2], argv[3]);
+    if (mode == "bare" && argc == 4)
+        return Bare(argv[2], argv[3]);
+    if (mode == "anchor" && argc == 7)
+        return Anchor(argv[2], argv[3], argv[4], std::atoi(argv[5]), std::atoi(argv[6]));
     if (!LoadCommonControls())
         return 3;
     const Dialog dialog;
@@ -368,7 +308,5 @@ int main(int argc, char** argv)
         return Big(dialog, argv[2], argv[3], argv[4]);
     if (mode == "many" && argc == 7)
         return Many(dialog, argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]));
-    if (mode == "costs" && argc == 4)
-        return Costs(dialog, argv[2], argv[3]);
     return 2;
 }
