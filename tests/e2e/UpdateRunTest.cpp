@@ -3,6 +3,7 @@
 // windows read and answered from this process.
 
 #include "Scenario.h"
+#include "ScopedOwners.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@ const std::wstring CompletedText = L"アップデートが完了しました";
 const std::wstring CompletedCaption = L"完了";
 const std::wstring FailedText = L"アップデートに失敗しました";
 const std::wstring UpdateInfoUnreadableText = L"アップデート情報ファイルが開けませんでした";
+const std::wstring LedgerWriteFailedText = L"アンインストール情報を書き込めませんでした";
 const std::wstring NotInstalledText = Product + L"が正常にインストールされていません\nインストール後、実行してください";
 // What the system shows for a message box given no caption, in a Japanese session.
 const std::wstring DefaultCaption = L"エラー";
@@ -214,7 +216,7 @@ INSTANTIATE_TEST_SUITE_P(EndToEnd, ConfirmationAnswer,
 // ---------------------------------------------------------------------------
 // Every way the run ends before the confirmation.
 
-enum class Setup { NoUpdateInfo, NoSubkey, NoValue, ValueTooLong, NoSeparatorNoLedger };
+enum class Setup { NoUpdateInfo, MalformedUpdateInfo, NoSubkey, NoValue, ValueTooLong, NoSeparatorNoLedger };
 
 struct RefusalCase {
     const char* name;
@@ -239,6 +241,14 @@ TEST_P(Refusal, ShowsItsMessageAndChangesNothing)
     case Setup::NoUpdateInfo:
         ASSERT_TRUE(DeleteFileW(s.Updater(L"Updateinf.dat").c_str()));
         break;
+    case Setup::MalformedUpdateInfo: {
+        // Its last record cut short by a byte.
+        Bytes info = ReadFileBytes(s.Updater(L"Updateinf.dat"));
+        ASSERT_FALSE(info.empty());
+        info.pop_back();
+        ASSERT_TRUE(WriteFileBytes(s.Updater(L"Updateinf.dat"), info));
+        break;
+    }
     case Setup::NoSubkey:
         ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, s.KeyPath().c_str()), ERROR_SUCCESS);
         break;
@@ -267,14 +277,15 @@ TEST_P(Refusal, ShowsItsMessageAndChangesNothing)
     EXPECT_EQ(s.ReadInstallValue(), valueBefore);
 }
 
-INSTANTIATE_TEST_SUITE_P(EndToEnd, Refusal,
-                         ::testing::Values(RefusalCase{"NoUpdateInfo", Setup::NoUpdateInfo, &UpdateInfoUnreadableText},
-                                           RefusalCase{"NoSubkey", Setup::NoSubkey, &NotInstalledText},
-                                           RefusalCase{"NoValue", Setup::NoValue, &NotInstalledText},
-                                           RefusalCase{"ValueTooLong", Setup::ValueTooLong, &NotInstalledText},
-                                           RefusalCase{"NoSeparatorNoLedger", Setup::NoSeparatorNoLedger,
-                                                       &NotInstalledText}),
-                         [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    EndToEnd, Refusal,
+    ::testing::Values(RefusalCase{"NoUpdateInfo", Setup::NoUpdateInfo, &UpdateInfoUnreadableText},
+                      RefusalCase{"MalformedUpdateInfo", Setup::MalformedUpdateInfo, &UpdateInfoUnreadableText},
+                      RefusalCase{"NoSubkey", Setup::NoSubkey, &NotInstalledText},
+                      RefusalCase{"NoValue", Setup::NoValue, &NotInstalledText},
+                      RefusalCase{"ValueTooLong", Setup::ValueTooLong, &NotInstalledText},
+                      RefusalCase{"NoSeparatorNoLedger", Setup::NoSeparatorNoLedger, &NotInstalledText}),
+    [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------
 
@@ -308,6 +319,88 @@ TEST(EndToEnd, ValueWithoutSeparatorUsesTheJoinedLedgerName)
     EXPECT_EQ(ReadFileBytes(s.Install(L"added.txt")), added);
     EXPECT_EQ(ReadFileBytes(joinedLedger), LedgerBytes({2, 35, {{"other.txt", 5, 1}, {"added.txt", 30, 0}}}));
     EXPECT_EQ(run.LedgerNow(), run.ledgerBefore) << "the ledger inside the folder is not the one named";
+}
+
+// An installation folder whose path leaves no room for a name the update
+// brings: refused before the confirmation, with nothing written.
+TEST(EndToEnd, InstallFolderTooLongForTheUpdateChangesNothing)
+{
+    UpdateRun run(L"too-long");
+    Scenario& s = run.scenario;
+    const std::wstring longName = std::wstring(40, L'n') + L".txt";
+    s.SourceFile(longName, PatternBytes(10, 1));
+    run.Prepare({0, 0, {}});
+    if (HasFatalFailure())
+        return;
+
+    // 230 characters with its separator: room for the ledger and the
+    // temporary file that replaces it, none for the long name.
+    const std::size_t folderLength = 230;
+    const std::wstring prefix = s.Install(L"deep\\");
+    ASSERT_LT(prefix.size() + 1, folderLength);
+    ASSERT_TRUE(std::all_of(prefix.begin(), prefix.end(), [](wchar_t c) { return c < 0x80; }))
+        << "the lengths below count characters as bytes";
+    const std::wstring folder = prefix + std::wstring(folderLength - prefix.size() - 1, L'd') + L"\\";
+    const std::wstring relative = folder.substr(s.Install().size());
+    const Bytes old = PatternBytes(10, 2);
+    s.InstalledFile(relative + L"old.txt", old);
+    const Bytes ledger = LedgerBytes({1, 10, {{"old.txt", 10, 0}}});
+    ASSERT_TRUE(WriteFileBytes(folder + L"Uninstallinf.dat", ledger));
+    ASSERT_TRUE(s.SetInstallValue(folder));
+
+    run.Start();
+    const Message message = run.AnswerMessage(ledger, folder + L"Uninstallinf.dat");
+    EXPECT_EQ(message.text, UpdateInfoUnreadableText);
+    EXPECT_EQ(message.caption, DefaultCaption);
+    const std::vector<std::wstring> captions = run.ExpectExitCodeZero();
+    EXPECT_EQ(std::count(captions.begin(), captions.end(), ConfirmCaption), 0);
+
+    EXPECT_EQ(ReadFileBytes(folder + L"Uninstallinf.dat"), ledger);
+    std::vector<std::wstring> files = FilesBelow(s.Install());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files,
+              (std::vector<std::wstring>{L"Uninstallinf.dat", relative + L"Uninstallinf.dat", relative + L"old.txt"}));
+}
+
+// The ledger held open without sharing from before the result message until
+// after the save: the result message, then the failed save's own message,
+// and the old ledger left whole.
+TEST(EndToEnd, FailedLedgerSaveIsReportedAndLeavesTheOldLedger)
+{
+    UpdateRun run(L"save-fails");
+    Scenario& s = run.scenario;
+    const Bytes added = PatternBytes(30, 1);
+    s.SourceFile(L"added.txt", added);
+    run.Prepare({1, 5, {{"other.txt", 5, 1}}});
+    if (HasFatalFailure())
+        return;
+
+    run.Start();
+    const HWND confirmation = run.Confirmation();
+    ASSERT_NE(confirmation, nullptr);
+    ScopedHandle held(CreateFileW(s.Install(L"Uninstallinf.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held.IsValid()) << GetLastError();
+    ASSERT_TRUE(ClickButton(confirmation, IDOK));
+    ASSERT_TRUE(WaitUntilGone(confirmation, WindowTimeoutMs)) << "the confirmation stayed after OK";
+
+    const Found result = WaitForDialog(*run.process, "the result message", IsMessageBox(), WindowTimeoutMs);
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_EQ(MessageBoxText(result.window), CompletedText);
+    EXPECT_EQ(WindowText(result.window), CompletedCaption);
+    ASSERT_TRUE(ClickButton(result.window, IDOK));
+    ASSERT_TRUE(WaitUntilGone(result.window, WindowTimeoutMs)) << "the result message stayed after OK";
+
+    // Still held while the second message is up, so nothing can read it.
+    const Message failed = run.AnswerMessage(Bytes{}, s.Install(L"Uninstallinf.dat"));
+    EXPECT_EQ(failed.text, LedgerWriteFailedText);
+    EXPECT_EQ(failed.caption, DefaultCaption);
+    held.Reset();
+    run.ExpectExitCodeZero();
+
+    EXPECT_EQ(run.LedgerNow(), run.ledgerBefore);
+    EXPECT_EQ(ReadFileBytes(s.Install(L"added.txt")), added);
+    ExpectNoTemporaryFiles(s.Install());
 }
 
 // Cancel while a large file is copied: the pass stops, the message says so,
