@@ -4,6 +4,7 @@
 #include "DataFiles.h"
 #include "ExpectedDialogs.h"
 #include "ProgressDialog.h"
+#include "ScopedOwners.h"
 #include "resource.h"
 
 #include <gtest/gtest.h>
@@ -15,22 +16,6 @@
 #include <vector>
 
 namespace {
-
-class Window {
-public:
-    explicit Window(HWND window) : m_window(window) {}
-    ~Window()
-    {
-        if (m_window && IsWindow(m_window))
-            DestroyWindow(m_window);
-    }
-    Window(const Window&) = delete;
-    Window& operator=(const Window&) = delete;
-    HWND Get() const { return m_window; }
-
-private:
-    HWND m_window;
-};
 
 std::wstring TextOf(HWND window)
 {
@@ -101,8 +86,8 @@ TEST_F(Dialogs, CreatedFromTemplatesHiddenCentredWithTheirControlsInTabOrder)
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0));
     for (const ExpectedDialog& expected : ExpectedDialogs) {
         SCOPED_TRACE(expected.name);
-        const Window dialog(CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(expected.resourceId),
-                                               nullptr, TemplateOnly, 0));
+        const ScopedWindow dialog(CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(expected.resourceId),
+                                                     nullptr, TemplateOnly, 0));
         ASSERT_NE(dialog.Get(), nullptr);
         EXPECT_EQ(ClassOf(dialog.Get()), L"#32770");
         const DWORD style = static_cast<DWORD>(GetWindowLongW(dialog.Get(), GWL_STYLE));
@@ -178,7 +163,7 @@ TEST_F(Dialogs, ConfirmationShowsTheProductNameWhole)
     for (const std::string& name : names) {
         SCOPED_TRACE(name.size());
         SetProductName(name);
-        const Window dialog(
+        const ScopedWindow dialog(
             CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_CONFIRM), nullptr, ConfirmDialog, 0));
         ASSERT_NE(dialog.Get(), nullptr);
         EXPECT_EQ(TextOf(dialog.Get()), DecodeShiftJis(name) + captionRest);
@@ -265,7 +250,7 @@ TEST_F(Dialogs, ProgressCancelSetsTheFlagAndLeavesTheWindowOpen)
 {
     for (const ProgressAction& action : ProgressActions) {
         SCOPED_TRACE(action.name);
-        const Window dialog(
+        const ScopedWindow dialog(
             CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressDialog, 0));
         ASSERT_NE(dialog.Get(), nullptr);
         ShowWindow(dialog.Get(), SW_SHOW);

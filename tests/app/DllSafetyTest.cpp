@@ -1,5 +1,6 @@
 #include "DllSafety.h"
 
+#include "ScopedOwners.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -8,22 +9,6 @@
 #include <string>
 
 namespace {
-
-class Library {
-public:
-    explicit Library(const char* name) : m_module(LoadLibraryA(name)) {}
-    ~Library()
-    {
-        if (m_module)
-            FreeLibrary(m_module);
-    }
-    Library(const Library&) = delete;
-    Library& operator=(const Library&) = delete;
-    bool Loaded() const { return m_module != nullptr; }
-
-private:
-    HMODULE m_module;
-};
 
 class CurrentFolder {
 public:
@@ -57,18 +42,18 @@ TEST(DllSafety, PlantedDllsAreNotLoadedOnceTheSearchIsRestricted)
     const CurrentFolder current(scratch.Path());
 
     {
-        const Library besideProgram("planted.dll");
-        const Library inCurrentFolder("planted_cwd.dll");
-        ASSERT_TRUE(besideProgram.Loaded());
-        ASSERT_TRUE(inCurrentFolder.Loaded());
+        const ScopedLibrary besideProgram(LoadLibraryA("planted.dll"));
+        const ScopedLibrary inCurrentFolder(LoadLibraryA("planted_cwd.dll"));
+        ASSERT_TRUE(besideProgram.IsValid());
+        ASSERT_TRUE(inCurrentFolder.IsValid());
     }
 
     EXPECT_TRUE(RestrictDllSearch());
 
-    EXPECT_FALSE(Library("planted.dll").Loaded());
-    EXPECT_FALSE(Library("planted_cwd.dll").Loaded());
+    EXPECT_FALSE(ScopedLibrary(LoadLibraryA("planted.dll")).IsValid());
+    EXPECT_FALSE(ScopedLibrary(LoadLibraryA("planted_cwd.dll")).IsValid());
     // System DLLs are still found by name.
-    EXPECT_TRUE(Library("version.dll").Loaded());
+    EXPECT_TRUE(ScopedLibrary(LoadLibraryA("version.dll")).IsValid());
 }
 
 } // namespace

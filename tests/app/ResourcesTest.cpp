@@ -1,5 +1,6 @@
 #include "DialogTemplate.h"
 #include "ExpectedDialogs.h"
+#include "ScopedOwners.h"
 #include "Version.h"
 #include "resource.h"
 
@@ -94,38 +95,6 @@ struct IconGroupEntry {
 };
 #pragma pack(pop)
 
-class IconHandle {
-public:
-    explicit IconHandle(HICON icon) : m_icon(icon) {}
-    ~IconHandle()
-    {
-        if (m_icon)
-            DestroyIcon(m_icon);
-    }
-    IconHandle(const IconHandle&) = delete;
-    IconHandle& operator=(const IconHandle&) = delete;
-    HICON Get() const { return m_icon; }
-
-private:
-    HICON m_icon;
-};
-
-class BitmapHandle {
-public:
-    explicit BitmapHandle(HBITMAP bitmap) : m_bitmap(bitmap) {}
-    ~BitmapHandle()
-    {
-        if (m_bitmap)
-            DeleteObject(m_bitmap);
-    }
-    BitmapHandle(const BitmapHandle&) = delete;
-    BitmapHandle& operator=(const BitmapHandle&) = delete;
-    HBITMAP Get() const { return m_bitmap; }
-
-private:
-    HBITMAP m_bitmap;
-};
-
 TEST(Resources, IconGroupHoldsOne32x32SixteenColourImage)
 {
     EXPECT_EQ(ResourceLanguages(MAKEINTRESOURCEW(14), IDI_MAIN), std::vector<WORD>{JapaneseLanguage});
@@ -160,13 +129,13 @@ TEST(Resources, IconGroupHoldsOne32x32SixteenColourImage)
 
 TEST(Resources, IconLoadsWithTransparentCornersAndOpaqueMiddle)
 {
-    const IconHandle icon(
+    const ScopedIcon icon(
         static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 32, 32, 0)));
     ASSERT_NE(icon.Get(), nullptr);
     ICONINFO info{};
     ASSERT_TRUE(GetIconInfo(icon.Get(), &info));
-    const BitmapHandle mask(info.hbmMask);
-    const BitmapHandle colour(info.hbmColor);
+    const ScopedBitmap mask(info.hbmMask);
+    const ScopedBitmap colour(info.hbmColor);
     ASSERT_NE(mask.Get(), nullptr);
 
     struct {

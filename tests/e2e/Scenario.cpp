@@ -1,6 +1,7 @@
 #include "Scenario.h"
 
 #include "Records.h"
+#include "ScopedOwners.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -19,57 +20,6 @@ std::wstring BuildOutput(const char* path)
     return out;
 }
 
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : m_handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-    ~Handle()
-    {
-        if (m_handle)
-            CloseHandle(m_handle);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE Get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-
-private:
-    HANDLE m_handle;
-};
-
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE handle) : m_handle(handle) {}
-    ~FindHandle()
-    {
-        if (m_handle != INVALID_HANDLE_VALUE)
-            FindClose(m_handle);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    HANDLE Get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_handle;
-};
-
-class RegistryKey {
-public:
-    RegistryKey() = default;
-    ~RegistryKey()
-    {
-        if (m_key)
-            RegCloseKey(m_key);
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    HKEY* Receive() { return &m_key; }
-    HKEY Get() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
-
 void MakeFolders(const std::wstring& path)
 {
     for (std::size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
@@ -86,7 +36,7 @@ void RemoveTree(const std::wstring& folder)
 {
     WIN32_FIND_DATAW found;
     {
-        FindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+        ScopedFind search(FindFirstFileW((folder + L"\\*").c_str(), &found));
         if (search) {
             do {
                 const std::wstring name = found.cFileName;
@@ -108,7 +58,7 @@ void RemoveTree(const std::wstring& folder)
 void CollectFiles(const std::wstring& folder, const std::wstring& prefix, std::vector<std::wstring>& files)
 {
     WIN32_FIND_DATAW found;
-    FindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+    ScopedFind search(FindFirstFileW((folder + L"\\*").c_str(), &found));
     if (!search)
         return;
     do {
@@ -164,7 +114,8 @@ Bytes PatternBytes(std::size_t size, unsigned seed)
 
 bool WriteFileBytes(const std::wstring& path, const Bytes& bytes)
 {
-    Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     std::size_t done = 0;
@@ -180,8 +131,8 @@ bool WriteFileBytes(const std::wstring& path, const Bytes& bytes)
 
 Bytes ReadFileBytes(const std::wstring& path)
 {
-    Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
     if (!file || !GetFileSizeEx(file.Get(), &size))
         return {};
@@ -263,8 +214,8 @@ std::string Scenario::Pack(const std::wstring& product)
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     std::string failure;
     {
-        Handle log(CreateFileW(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        ScopedHandle log(CreateFileW(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
@@ -275,8 +226,8 @@ std::string Scenario::Pack(const std::wstring& product)
         if (!CreateProcessW(tool.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                             nullptr, &startup, &info))
             return "cannot start " + Utf8(tool);
-        Handle process(info.hProcess);
-        Handle thread(info.hThread);
+        ScopedHandle process(info.hProcess);
+        ScopedHandle thread(info.hThread);
         DWORD code = 1;
         if (WaitForSingleObject(process.Get(), 120000) != WAIT_OBJECT_0) {
             TerminateProcess(process.Get(), 1);
@@ -325,7 +276,7 @@ bool Scenario::KeepUpdateRecords(bool folders)
 
 bool Scenario::CreateKeyOnly()
 {
-    RegistryKey key;
+    ScopedKey key;
     return RegCreateKeyExW(HKEY_CURRENT_USER, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
                            nullptr)
         == ERROR_SUCCESS;
@@ -333,7 +284,7 @@ bool Scenario::CreateKeyOnly()
 
 bool Scenario::SetInstallValue(const std::wstring& value)
 {
-    RegistryKey key;
+    ScopedKey key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
                         nullptr)
         != ERROR_SUCCESS)

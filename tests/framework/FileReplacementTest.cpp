@@ -1,6 +1,7 @@
 #include "FileHolder.h"
 #include "FileReplacement.h"
 #include "PathRoom.h"
+#include "ScopedOwners.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -49,15 +50,14 @@ protected:
     {
         std::vector<std::string> names;
         WIN32_FIND_DATAA found;
-        const HANDLE search = FindFirstFileA(Path("*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE)
+        const ScopedFind search(FindFirstFileA(Path("*").c_str(), &found));
+        if (!search.IsValid())
             return names;
         do {
             const std::string name = found.cFileName;
             if (name != "." && name != "..")
                 names.push_back(name);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+        } while (FindNextFileA(search.Get(), &found));
         return names;
     }
 

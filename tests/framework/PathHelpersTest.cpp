@@ -1,4 +1,5 @@
 #include "PathHelpers.h"
+#include "ScopedOwners.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -195,29 +196,12 @@ TEST(PathHelpers, OverlongPathsLeaveBuffersUnchanged)
     }
 }
 
-// Owns a search handle of FindFirstFileA.
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE handle) : m_handle(handle) {}
-    ~FindHandle()
-    {
-        if (m_handle != INVALID_HANDLE_VALUE)
-            FindClose(m_handle);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    HANDLE Get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
-
 std::set<std::string> Entries(const std::string& folder)
 {
     std::set<std::string> names;
     WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA((folder + "*").c_str(), &data));
-    if (find.Get() == INVALID_HANDLE_VALUE)
+    const ScopedFind find(FindFirstFileA((folder + "*").c_str(), &data));
+    if (!find.IsValid())
         return names;
     do {
         if (std::strcmp(data.cFileName, ".") != 0 && std::strcmp(data.cFileName, "..") != 0)

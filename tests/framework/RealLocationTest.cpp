@@ -1,4 +1,5 @@
 #include "RealLocation.h"
+#include "ScopedOwners.h"
 
 #include <gtest/gtest.h>
 
@@ -37,12 +38,11 @@ protected:
     // and the last error that the test left.
     bool Within(const std::string& relative, DWORD& error)
     {
-        const HANDLE handle = OpenForCheck(LinksFolder() + relative);
-        EXPECT_NE(handle, INVALID_HANDLE_VALUE) << relative;
+        const ScopedHandle handle(OpenForCheck(LinksFolder() + relative));
+        EXPECT_TRUE(handle.IsValid()) << relative;
         SetLastError(0xBADC0DE);
-        const bool within = LiesWithin(handle, m_install);
+        const bool within = LiesWithin(handle.Get(), m_install);
         error = GetLastError();
-        CloseHandle(handle);
         return within;
     }
 

@@ -1,10 +1,10 @@
 #include "Registry.h"
+#include "ScopedOwners.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,26 +23,6 @@ int OpenHandleCount()
     return count;
 }
 
-// Owns a key the test creates to hold its values.
-class TestKey {
-public:
-    explicit TestKey(const std::string& path)
-    {
-        RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr);
-    }
-    ~TestKey()
-    {
-        if (m_key)
-            RegCloseKey(m_key);
-    }
-    TestKey(const TestKey&) = delete;
-    TestKey& operator=(const TestKey&) = delete;
-    HKEY Get() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
-
 class RegistryTest : public testing::Test {
 protected:
     void SetUp() override
@@ -51,18 +31,19 @@ protected:
         std::snprintf(name, sizeof name, "Software\\UpdaterRegistryTest_%lu_%lu", GetCurrentProcessId(),
                       GetTickCount());
         m_path = name;
-        m_key = std::make_unique<TestKey>(m_path);
-        ASSERT_NE(m_key->Get(), nullptr);
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  m_key.Receive(), nullptr),
+                  ERROR_SUCCESS);
     }
     void TearDown() override
     {
-        m_key.reset();
+        m_key.Reset();
         RegDeleteTreeA(HKEY_CURRENT_USER, m_path.c_str());
     }
 
     void Set(const char* name, DWORD type, const void* data, DWORD length)
     {
-        ASSERT_EQ(RegSetValueExA(m_key->Get(), name, 0, type, static_cast<const BYTE*>(data), length), ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExA(m_key.Get(), name, 0, type, static_cast<const BYTE*>(data), length), ERROR_SUCCESS);
     }
     void SetString(const char* name, const char* text)
     {
@@ -70,7 +51,7 @@ protected:
     }
 
     std::string m_path;
-    std::unique_ptr<TestKey> m_key;
+    ScopedKey m_key;
 };
 
 TEST_F(RegistryTest, MissingSubkeyOpensNothing)
