@@ -1,3 +1,4 @@
+#include "CancellingProgressWindow.h"
 #include "CopyPass.h"
 #include "DataFiles.h"
 #include "RealLocation.h"
@@ -18,65 +19,8 @@
 
 namespace {
 
-// What the copy pass showed: every progress position and status text, as
-// received by real child windows with the dialog's control ids.
-struct Recording {
-    std::vector<unsigned> progress;
-    std::vector<std::string> status;
-};
-Recording g_recording;
-
-LRESULT CALLBACK RecordingControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == PBM_SETPOS) {
-        g_recording.progress.push_back(static_cast<unsigned>(wParam));
-        return 0;
-    }
-    if (message == WM_SETTEXT && GetDlgCtrlID(window) == IDC_STATUS_TEXT)
-        g_recording.status.emplace_back(reinterpret_cast<const char*>(lParam));
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// Sets CancelFlag the way the progress dialog's Cancel button does.
-LRESULT CALLBACK CancellingParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
-        CancelFlag = 1;
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-class ProgressWindow {
-public:
-    ProgressWindow()
-    {
-        const HINSTANCE instance = GetModuleHandleA(nullptr);
-        static const bool registered = [instance] {
-            WNDCLASSA control{};
-            control.lpfnWndProc = RecordingControlProc;
-            control.hInstance = instance;
-            control.lpszClassName = "RecordingControl";
-            WNDCLASSA parent{};
-            parent.lpfnWndProc = CancellingParentProc;
-            parent.hInstance = instance;
-            parent.lpszClassName = "CancellingParent";
-            return RegisterClassA(&control) != 0 && RegisterClassA(&parent) != 0;
-        }();
-        EXPECT_TRUE(registered);
-        m_window = CreateWindowA("CancellingParent", "progress", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, instance,
-                                 nullptr);
-        CreateWindowA("RecordingControl", "", WS_CHILD, 0, 0, 10, 10, m_window,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROGRESS_BAR)), instance, nullptr);
-        CreateWindowA("RecordingControl", "Static", WS_CHILD, 0, 0, 10, 10, m_window,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_TEXT)), instance, nullptr);
-    }
-    ~ProgressWindow() { DestroyWindow(m_window); }
-    HWND Handle() const { return m_window; }
-
-private:
-    HWND m_window = nullptr;
-};
+// What the copy pass showed, as recorded by the shared progress window.
+ProgressRecording& g_recording = g_progressRecording;
 
 FileEntry Entry(const std::string& path, std::uint32_t size, std::uint32_t extra = 0)
 {
@@ -157,12 +101,6 @@ protected:
         DrainMessages();
     }
 
-    static void DrainMessages()
-    {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {}
-    }
-
     void SetUpdate(const std::vector<FileEntry>& entries)
     {
         m_update = entries;
@@ -190,7 +128,7 @@ protected:
     std::string m_source;
     std::vector<FileEntry> m_update;
     std::vector<FileEntry> m_ledger;
-    ProgressWindow m_window;
+    CancellingProgressWindow m_window;
 };
 
 std::vector<unsigned> Halves(unsigned count)
