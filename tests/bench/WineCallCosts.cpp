@@ -5,6 +5,8 @@
 // "support_* 0|1" for the capability checks. For scripts/bench and by hand:
 //   winecosts SCRATCH\ [ROUNDS]
 
+#include "ScopedOwners.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -32,25 +34,6 @@ double Now()
     return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-class Handle {
-public:
-    explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : m_handle(handle) {}
-    ~Handle() { Close(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE Get() const { return m_handle; }
-    bool Valid() const { return m_handle != INVALID_HANDLE_VALUE; }
-    void Close()
-    {
-        if (Valid())
-            CloseHandle(m_handle);
-        m_handle = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE m_handle;
-};
-
 std::string g_scratch;
 const std::vector<unsigned char> g_page(SmallFileSize, 0x5A);
 
@@ -72,7 +55,7 @@ void WriteSmall(HANDLE file)
 
 void MakeSmallFile(const std::string& path)
 {
-    const Handle file(Create(path, GENERIC_WRITE, CREATE_ALWAYS));
+    const ScopedHandle file(Create(path, GENERIC_WRITE, CREATE_ALWAYS));
     WriteSmall(file.Get());
 }
 
@@ -101,9 +84,10 @@ bool DeleteByHandle(HANDLE file)
 
 bool ReadsBack(const std::string& path)
 {
-    const Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    const ScopedHandle file(
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     LARGE_INTEGER size{};
-    return file.Valid() && GetFileSizeEx(file.Get(), &size) && size.QuadPart == SmallFileSize;
+    return file.IsValid() && GetFileSizeEx(file.Get(), &size) && size.QuadPart == SmallFileSize;
 }
 
 void Support(const char* key, bool value, DWORD error = 0)
@@ -123,58 +107,58 @@ void ProbeSupport()
 
     // Checked after the handle is closed: it shares nothing.
     for (const char* key : {"rename_by_handle_new", "rename_by_handle_replace"}) {
-        Handle file(Create(temporary, GENERIC_WRITE | DELETE, CREATE_NEW));
+        ScopedHandle file(Create(temporary, GENERIC_WRITE | DELETE, CREATE_NEW));
         WriteSmall(file.Get());
         SetLastError(0);
         const bool renamed = RenameByHandle(file.Get(), destination);
         const DWORD error = renamed ? 0 : GetLastError();
-        file.Close();
+        file.Reset();
         Support(key,
                 renamed && ReadsBack(destination) && GetFileAttributesA(temporary.c_str()) == INVALID_FILE_ATTRIBUTES,
                 error);
     }
     {
         // Windows refuses a rename through a handle opened without DELETE access.
-        Handle file(Create(temporary, GENERIC_WRITE, CREATE_NEW));
+        ScopedHandle file(Create(temporary, GENERIC_WRITE, CREATE_NEW));
         SetLastError(0);
         const bool renamed = RenameByHandle(file.Get(), elsewhere);
         Support("rename_by_handle_refused_without_delete", !renamed, renamed ? 0 : GetLastError());
-        file.Close();
+        file.Reset();
         DeleteFileA(temporary.c_str());
         DeleteFileA(elsewhere.c_str());
     }
     {
         // The destination held open by another handle without FILE_SHARE_DELETE.
-        const Handle holder(
+        const ScopedHandle holder(
             CreateFileA(destination.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        Handle file(Create(temporary, GENERIC_WRITE | DELETE, CREATE_NEW));
+        ScopedHandle file(Create(temporary, GENERIC_WRITE | DELETE, CREATE_NEW));
         SetLastError(0);
         const bool renamed = RenameByHandle(file.Get(), destination);
         Support("rename_by_handle_refused_while_held", !renamed, GetLastError());
-        file.Close();
+        file.Reset();
         DeleteFileA(temporary.c_str());
     }
     {
-        Handle file(Create(temporary, GENERIC_WRITE | DELETE, CREATE_NEW));
+        ScopedHandle file(Create(temporary, GENERIC_WRITE | DELETE, CREATE_NEW));
         SetLastError(0);
         const bool marked = DeleteByHandle(file.Get());
         const DWORD error = marked ? 0 : GetLastError();
-        file.Close();
+        file.Reset();
         Support("delete_by_handle", marked && GetFileAttributesA(temporary.c_str()) == INVALID_FILE_ATTRIBUTES, error);
         DeleteFileA(temporary.c_str());
     }
     {
         MakeSmallFile(temporary);
         SetLastError(0);
-        const Handle file(Create(temporary, GENERIC_WRITE, CREATE_NEW));
-        Support("create_new_refuses_existing", !file.Valid(), GetLastError());
+        const ScopedHandle file(Create(temporary, GENERIC_WRITE, CREATE_NEW));
+        Support("create_new_refuses_existing", !file.IsValid(), GetLastError());
         DeleteFileA(temporary.c_str());
     }
     // Is a rename over a read-only destination refused?
     MakeSmallFile(destination);
     SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_READONLY);
     {
-        Handle file(Create(temporary, GENERIC_WRITE | DELETE, CREATE_NEW));
+        ScopedHandle file(Create(temporary, GENERIC_WRITE | DELETE, CREATE_NEW));
         SetLastError(0);
         const bool renamed = RenameByHandle(file.Get(), destination);
         Support("rename_by_handle_over_readonly", renamed, renamed ? 0 : GetLastError());
