@@ -3,6 +3,8 @@
 #include <functional>
 
 #ifdef _WIN32
+#include "ScopedOwners.h"
+
 #include <windows.h>
 #else
 #include <sys/stat.h>
@@ -51,13 +53,12 @@ std::string Padded(const std::string& text, std::size_t size)
 std::string FolderIdentity(const fs::path& folder)
 {
 #ifdef _WIN32
-    const HANDLE handle = CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    const ScopedHandle handle(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.IsValid())
         return "none";
     BY_HANDLE_FILE_INFORMATION info{};
-    const BOOL known = GetFileInformationByHandle(handle, &info);
-    CloseHandle(handle);
+    const BOOL known = GetFileInformationByHandle(handle.Get(), &info);
     return known ? std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":"
             + std::to_string(info.nFileIndexLow)
                  : "unknown";
