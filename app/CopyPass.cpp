@@ -185,7 +185,7 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
     PASS_LAP(CreateTemporary);
     CFile output;
     CFileReplacement replacement(output);
-    if (!replacement.Begin(destination))
+    if (!replacement.Begin(destination, &bounds.install))
         return false;
 
     std::uint64_t copied = 0;
