@@ -720,4 +720,22 @@ TEST_F(LinkedPassTest, DestinationLinkIsReplacedNotWrittenThrough)
     EXPECT_EQ(GetFileAttributesA(target.c_str()), attributes);
 }
 
+// A link planted at the first temporary name is skipped, never written,
+// renamed or removed; its target outside stays as it was.
+TEST_F(LinkedPassTest, LinkAtATemporaryNameIsLeftAlone)
+{
+    UseCase("tmplink");
+    const std::string link = m_install + "~Update-0000.tmp";
+    const std::string target = m_outside + "keep.dll";
+    AddSource("a.dll", "library");
+    SetUpdate({Entry("a.dll", 7)});
+    SetLedger({}, 0, 0);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(ReadWhole(m_install + "a.dll"), "library");
+    EXPECT_EQ(ReadWhole(target), "keep\n");
+    EXPECT_EQ(ReadWhole(link), "keep\n");
+    EXPECT_FALSE(LiesInInstall(link));
+    EXPECT_EQ(GetFileAttributesA((m_install + "~Update-0001.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 } // namespace
