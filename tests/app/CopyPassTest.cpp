@@ -669,6 +669,20 @@ TEST_F(LinkedPassTest, FolderLinkLeadingOutEndsThePassAndWritesNothingThere)
     }
 }
 
+// Each level is checked before the next is created, so nothing is created
+// through a link that leads out.
+TEST_F(LinkedPassTest, FolderBelowALinkLeadingOutIsNotCreatedThere)
+{
+    UseCase("folderout");
+    SetUpdate({Entry("bin\\sub\\", 0)});
+    SetLedger({}, 0, 0);
+    DWORD error = 0;
+    EXPECT_FALSE(RunWithMarker(error));
+    EXPECT_EQ(error, ErrorLiesOutside);
+    EXPECT_EQ(GetFileAttributesA((m_outside + "sub").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(g_LedgerHeader.EntryCount, 0u);
+}
+
 TEST_F(LinkedPassTest, SourceLinkLeadingOutOfDataIsNotCopied)
 {
     UseCase("sourcelink");
