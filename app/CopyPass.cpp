@@ -69,9 +69,34 @@ bool FolderLiesWithin(const char* folder, const CRealLocation& install)
     return within;
 }
 
-// Clears an existing destination's attributes only where it really lies within
-// the installation: by name, the call would follow a link to a file elsewhere.
-// A destination that is a link is replaced as a link by the rename.
+// Creates the folder entry's folders level by level, each checked to really
+// lie within the installation before the next is created below it, so a
+// level that is a link leading out gets nothing created through it.
+bool CreateFolderWithin(const char* installFolder, const char* relative, const CRealLocation& install)
+{
+    const std::size_t length = std::strlen(relative);
+    PathBuffer level;
+    PathBuffer folder;
+    for (std::size_t i = 1; i <= length; ++i) {
+        // Each separator ends a level, and so does the end of a name without one.
+        const std::size_t at = i < length ? i : i - 1;
+        const bool separator = relative[at] == '\\' && MbcsByteType(relative, at) == MbcsSingle;
+        if (i < length ? !separator : separator)
+            continue;
+        if (i >= sizeof level)
+            return false;
+        std::memcpy(level, relative, i);
+        level[i] = '\0';
+        if (!JoinPath(folder, installFolder, level))
+            return false;
+        // An existing level makes this fail; the check below decides.
+        CreateDirectoryA(folder, nullptr);
+        if (!FolderLiesWithin(folder, install))
+            return false;
+    }
+    return true;
+}
+
 std::uint32_t ProgressValue(std::uint64_t position, std::uint64_t size)
 {
     if (size == 0)
@@ -185,7 +210,7 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
     PASS_LAP(CreateTemporary);
     CFile output;
     CFileReplacement replacement(output);
-    if (!replacement.Begin(destination))
+    if (!replacement.Begin(destination, &bounds.install))
         return false;
 
     std::uint64_t copied = 0;
@@ -260,11 +285,11 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
             PathBuffer folder;
             if (!JoinPath(folder, installFolder, entry.Path))
                 return false;
-            // CreateDirectoryTree ignores failures; a folder entry counts only when the folder is there.
-            CreateDirectoryTree(folder);
-            const DWORD attributes = GetFileAttributesA(folder);
-            if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0
-                || !FolderLiesWithin(folder, bounds.install))
+            // A folder entry counts only when the folder is there.
+            const DWORD attributes = CreateFolderWithin(installFolder, entry.Path, bounds.install)
+                ? GetFileAttributesA(folder)
+                : INVALID_FILE_ATTRIBUTES;
+            if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
                 return false;
             PASS_LAP(Merge);
             ledger.MergeFolder(entry);

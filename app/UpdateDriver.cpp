@@ -5,6 +5,7 @@
 #include "File.h"
 #include "PathHelpers.h"
 #include "PathRoom.h"
+#include "RealLocation.h"
 #include "Registry.h"
 #include "Texts.h"
 
@@ -107,7 +108,10 @@ int UpdateDriver(HINSTANCE instance, const UserInterface& user)
     // appended as it stands.
     PathBuffer ledgerPath;
     std::snprintf(ledgerPath, sizeof ledgerPath, "%s%s", installFolder, LedgerFileName);
-    if (!PathHasRoom(installFolder, LedgerFileName, RoomFor::Replacement) || !LoadLedger(file, ledgerPath)) {
+    // A ledger that is a link leading out of the installation counts as none.
+    CRealLocation install;
+    if (!PathHasRoom(installFolder, LedgerFileName, RoomFor::Replacement) || !FindRealFolder(install, installFolder)
+        || !LoadLedger(file, ledgerPath, &install)) {
         user.ShowMessage(notInstalled, nullptr);
         return 0;
     }
@@ -135,7 +139,7 @@ int UpdateDriver(HINSTANCE instance, const UserInterface& user)
     else
         user.ShowMessage(UpdateFailedText, nullptr);
 
-    if (!SaveLedger(file, ledgerPath))
+    if (!SaveLedger(file, ledgerPath, &install))
         user.ShowMessage(LedgerWriteFailedText, nullptr);
     return 0;
 }

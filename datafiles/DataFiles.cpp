@@ -79,10 +79,16 @@ bool LoadUpdateInfo(CFile& file, const char* path)
     return true;
 }
 
-bool LoadLedger(CFile& file, const char* path)
+bool LoadLedger(CFile& file, const char* path, const CRealLocation* within)
 {
     if (!file.Open(path))
         return false;
+    if (within != nullptr && !LiesWithin(file.NativeHandle(), *within)) {
+        const DWORD error = GetLastError();
+        file.Close();
+        SetLastError(error);
+        return false;
+    }
     LedgerHeader header{};
     file.Read(&header, sizeof header);
     const std::uint32_t count = header.EntryCount;
@@ -103,11 +109,11 @@ bool LoadLedger(CFile& file, const char* path)
     return true;
 }
 
-bool SaveLedger(CFile& file, const char* path)
+bool SaveLedger(CFile& file, const char* path, const CRealLocation* within)
 {
     // Replaced whole, so the ledger on disk is never seen half-written.
     CFileReplacement replacement(file);
-    if (!replacement.Begin(path))
+    if (!replacement.Begin(path, within))
         return false;
     if (!WriteLedger(file)) {
         const DWORD error = GetLastError();

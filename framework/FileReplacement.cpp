@@ -64,9 +64,10 @@ CFileReplacement::~CFileReplacement()
     Abandon();
 }
 
-bool CFileReplacement::Begin(const char* destination)
+bool CFileReplacement::Begin(const char* destination, const CRealLocation* within)
 {
     Abandon();
+    m_within = within;
     if (!PathHasRoom(destination, "", RoomFor::Replacement)) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
@@ -80,7 +81,12 @@ bool CFileReplacement::Begin(const char* destination)
             continue;
         if (m_contents.CreateNew(m_temporary)) {
             m_pending = true;
-            return true;
+            if (within == nullptr || LiesWithin(m_contents.NativeHandle(), *within))
+                return true;
+            const DWORD error = GetLastError();
+            Abandon();
+            SetLastError(error);
+            return false;
         }
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
@@ -99,9 +105,9 @@ bool CFileReplacement::Commit()
     DWORD error = ERROR_SUCCESS;
     if (!FlushFileBuffers(m_contents.NativeHandle()))
         error = GetLastError();
-    m_contents.Close();
     if (error == ERROR_SUCCESS && RenameOverDestination()) {
         m_pending = false;
+        m_contents.Close();
         return true;
     }
     if (error == ERROR_SUCCESS)
@@ -113,27 +119,72 @@ bool CFileReplacement::Commit()
 
 void CFileReplacement::Abandon()
 {
+    // Through the handle: the name may have been swapped, the file cannot.
+    if (m_pending) {
+        FILE_DISPOSITION_INFO disposition = {};
+        disposition.DeleteFile = TRUE;
+        SetFileInformationByHandle(m_contents.NativeHandle(), FileDispositionInfo, &disposition, sizeof disposition);
+    }
     m_contents.Close();
-    if (m_pending)
-        DeleteFileA(m_temporary);
     m_pending = false;
+}
+
+bool CFileReplacement::DestinationAttributes(DWORD& attributes, DWORD flags) const
+{
+    // By name the system would follow a link to its target, wherever it lies.
+    const HANDLE handle = CreateFileA(m_destination, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    FILE_BASIC_INFO basic = {};
+    bool done = (m_within == nullptr || LiesWithin(handle, *m_within))
+        && GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic);
+    if (done) {
+        attributes = basic.FileAttributes;
+        if (flags != 0) {
+            // Zero times leave the times as they are.
+            FILE_BASIC_INFO change = {};
+            change.FileAttributes = flags;
+            done = SetFileInformationByHandle(handle, FileBasicInfo, &change, sizeof change) != FALSE;
+        }
+    }
+    CloseHandle(handle);
+    return done;
+}
+
+bool CFileReplacement::RenameThroughHandle()
+{
+    // The header with room for the widest UTF-16 form of an ANSI path.
+    alignas(FILE_RENAME_INFO) unsigned char buffer[sizeof(FILE_RENAME_INFO) + PathCapacity * sizeof(wchar_t)] = {};
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer);
+    const int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, m_destination, -1, rename->FileName,
+                                          static_cast<int>(PathCapacity));
+    if (units <= 0)
+        return false;
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>((units - 1) * sizeof(wchar_t));
+    return SetFileInformationByHandle(m_contents.NativeHandle(), FileRenameInfo, rename,
+                                      static_cast<DWORD>(sizeof buffer))
+        != FALSE;
 }
 
 bool CFileReplacement::RenameOverDestination()
 {
-    const DWORD attributes = GetFileAttributesA(m_destination);
-    const bool clear = attributes != INVALID_FILE_ATTRIBUTES && (attributes & BlockingAttributes) != 0;
-    if (clear)
-        SetFileAttributesA(m_destination, FILE_ATTRIBUTE_NORMAL);
+    DWORD attributes = 0;
+    const bool clear = DestinationAttributes(attributes, 0) && (attributes & BlockingAttributes) != 0
+        && DestinationAttributes(attributes, FILE_ATTRIBUTE_NORMAL);
 
     const ULONGLONG start = GetTickCount64();
     for (;;) {
-        if (MoveFileExA(m_temporary, m_destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        if (RenameThroughHandle())
             return true;
         const DWORD error = GetLastError();
         if (!IsTransientRenameError(error) || GetTickCount64() - start >= RenameRetryMs) {
+            DWORD current = 0;
             if (clear)
-                SetFileAttributesA(m_destination, attributes);
+                DestinationAttributes(current, attributes);
             SetLastError(error);
             return false;
         }

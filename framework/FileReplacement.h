@@ -14,6 +14,7 @@
 
 #include "File.h"
 #include "PathHelpers.h"
+#include "RealLocation.h"
 
 #include <cstddef>
 
@@ -37,24 +38,35 @@ public:
     // Creates the temporary file beside destination and opens the contents
     // stream on it. False with the system's last error when it cannot:
     // ERROR_FILENAME_EXCED_RANGE when the paths do not fit, ERROR_FILE_EXISTS
-    // when every temporary name is taken, or the error of the creation.
-    bool Begin(const char* destination);
-    // Flushes the contents and renames them over the destination. A rename
+    // when every temporary name is taken, or the error of the creation. Given
+    // within, the temporary must really lie inside that folder (else
+    // ErrorLiesOutside), and the destination's attributes are changed only
+    // where it really lies inside: a link leading out is replaced as a link.
+    bool Begin(const char* destination, const CRealLocation* within = nullptr);
+    // Flushes the contents and renames them over the destination through the
+    // temporary's own handle, so a name swapped after Begin is never renamed. A rename
     // that meets a sharing violation or denied access (a scanner or indexer
     // holding one of the files for a moment) is retried for about a second.
     // False with the system's last error; the destination is then as it was
     // and the temporary is gone.
     bool Commit();
-    // Closes the contents stream and removes the temporary, if one is pending.
+    // Removes the temporary through its handle, if one is pending, and closes
+    // the contents stream.
     void Abandon();
 
     const char* TemporaryPath() const { return m_temporary; }
 
 private:
     bool RenameOverDestination();
+    bool RenameThroughHandle();
+    // Reads the destination's attributes and, when flags is not zero, sets
+    // them, both through a handle whose real location was checked; false
+    // when the destination is missing or lies outside.
+    bool DestinationAttributes(DWORD& attributes, DWORD flags) const;
 
     CFile& m_contents;
     PathBuffer m_destination = {};
     PathBuffer m_temporary = {};
+    const CRealLocation* m_within = nullptr;
     bool m_pending = false; // a temporary of ours exists and is not in place yet
 };

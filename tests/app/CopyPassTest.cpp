@@ -607,6 +607,20 @@ TEST_F(LinkedPassTest, FolderLinkLeadingOutEndsThePassAndWritesNothingThere)
     }
 }
 
+// Each level is checked before the next is created, so nothing is created
+// through a link that leads out.
+TEST_F(LinkedPassTest, FolderBelowALinkLeadingOutIsNotCreatedThere)
+{
+    UseCase("folderout");
+    SetUpdate({Entry("bin\\sub\\", 0)});
+    SetLedger({}, 0, 0);
+    DWORD error = 0;
+    EXPECT_FALSE(RunWithMarker(error));
+    EXPECT_EQ(error, ErrorLiesOutside);
+    EXPECT_EQ(GetFileAttributesA((m_outside + "sub").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(g_LedgerHeader.EntryCount, 0u);
+}
+
 TEST_F(LinkedPassTest, SourceLinkLeadingOutOfDataIsNotCopied)
 {
     UseCase("sourcelink");
@@ -656,6 +670,24 @@ TEST_F(LinkedPassTest, DestinationLinkIsReplacedNotWrittenThrough)
     EXPECT_TRUE(LiesInInstall(m_install + "a.dll"));
     EXPECT_EQ(ReadWhole(target), "dest\n");
     EXPECT_EQ(GetFileAttributesA(target.c_str()), attributes);
+}
+
+// A link planted at the first temporary name is skipped, never written,
+// renamed or removed; its target outside stays as it was.
+TEST_F(LinkedPassTest, LinkAtATemporaryNameIsLeftAlone)
+{
+    UseCase("tmplink");
+    const std::string link = m_install + "~Update-0000.tmp";
+    const std::string target = m_outside + "keep.dll";
+    AddSource("a.dll", "library");
+    SetUpdate({Entry("a.dll", 7)});
+    SetLedger({}, 0, 0);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(ReadWhole(m_install + "a.dll"), "library");
+    EXPECT_EQ(ReadWhole(target), "keep\n");
+    EXPECT_EQ(ReadWhole(link), "keep\n");
+    EXPECT_FALSE(LiesInInstall(link));
+    EXPECT_EQ(GetFileAttributesA((m_install + "~Update-0001.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 } // namespace

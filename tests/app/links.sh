@@ -7,7 +7,7 @@ case "$1" in
 plant)
     rm -rf "$dir"
     mkdir -p "$dir/outside"
-    for c in folderout parentout sourcelink inside destlink; do mkdir -p "$dir/$c/install" "$dir/$c/data"; done
+    for c in folderout parentout sourcelink inside destlink tmplink; do mkdir -p "$dir/$c/install" "$dir/$c/data"; done
     ln -s ../../outside "$dir/folderout/install/bin"
     ln -s ../../outside "$dir/parentout/install/bin"
     echo secret >"$dir/outside/secret.dll"
@@ -17,6 +17,8 @@ plant)
     echo dest >"$dir/outside/dest.dll"
     chmod a-w "$dir/outside/dest.dll"
     ln -s ../../outside/dest.dll "$dir/destlink/install/a.dll"
+    echo keep >"$dir/outside/keep.dll"
+    ln -s ../../outside/keep.dll "$dir/tmplink/install/~Update-0000.tmp"
     mkdir -p "$dir/linkedinstall/moved" "$dir/linkedinstall/data"
     ln -s moved "$dir/linkedinstall/install"
     ;;

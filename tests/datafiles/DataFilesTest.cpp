@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -402,6 +403,43 @@ TEST_F(DataFiles, LedgerPathOfTheFullLengthIsSaved)
     LedgerHeader header;
     std::memcpy(&header, saved.data(), sizeof header);
     EXPECT_EQ(header.FileCount, 99u);
+}
+
+// A ledger that is a link leading out of the installation is never read (an
+// elevated run would copy an outside file into it) and, when saved, the link
+// itself is replaced: the outside file keeps its bytes.
+TEST_F(DataFiles, LedgerLinkLeadingOutIsRefusedAndReplacedAsALink)
+{
+    const char* planted = std::getenv("UPDATER_LEDGER_LINKS_DIR");
+    if (planted == nullptr)
+        GTEST_SKIP() << "UPDATER_LEDGER_LINKS_DIR is not set";
+    std::string root = std::string("Z:") + planted;
+    for (char& c : root)
+        if (c == '/')
+            c = '\\';
+    const std::string outside = root + "\\outside\\ledger.dat";
+    const std::string ledger = root + "\\inst\\Uninstallinf.dat";
+    CRealLocation install;
+    ASSERT_TRUE(FindRealFolder(install, (root + "\\inst").c_str()));
+
+    ASSERT_TRUE(LoadUpdate(UpdateImage::Good().Serialize()));
+    const Bytes secret = PatternedLedger(2);
+    ASSERT_TRUE(WriteWholeFile(outside, secret));
+    CFile file;
+    SetLastError(0xBADC0DEu);
+    EXPECT_FALSE(LoadLedger(file, ledger.c_str(), &install));
+    EXPECT_EQ(GetLastError(), ErrorLiesOutside);
+    EXPECT_EQ(g_LedgerHeader.EntryCount, 0u);
+
+    ASSERT_TRUE(LoadLedgerBytes(PatternedLedger(1)));
+    ASSERT_TRUE(SaveLedger(file, ledger.c_str(), &install));
+    EXPECT_EQ(ReadWholeFile(outside), secret);
+    ASSERT_TRUE(Save());
+    EXPECT_EQ(ReadWholeFile(ledger), ReadWholeFile(m_ledgerPath));
+    const HANDLE handle = CreateFileA(ledger.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    EXPECT_TRUE(LiesWithin(handle, install));
+    CloseHandle(handle);
 }
 
 } // namespace

@@ -129,6 +129,31 @@ TEST_F(FileReplacementTest, AbandonedReplacementRemovesOnlyItsTemporary)
     EXPECT_EQ(ReadWholeFile(Path("a.txt")), Text("old"));
 }
 
+// A temporary that does not really lie within the given folder is removed
+// before a byte is written, and the destination is left alone.
+TEST_F(FileReplacementTest, TemporaryOutsideTheBoundFolderFails)
+{
+    const ScratchFolder bound("bound");
+    CRealLocation within;
+    ASSERT_TRUE(FindRealFolder(within, bound.Path().c_str()));
+    ASSERT_TRUE(WriteWholeFile(Path("a.txt"), Text("old")));
+    CFile stream;
+    CFileReplacement replacement(stream);
+    SetLastError(Marker);
+    EXPECT_FALSE(replacement.Begin(Path("a.txt").c_str(), &within));
+    EXPECT_EQ(GetLastError(), ErrorLiesOutside);
+    EXPECT_EQ(stream.Kind(), StreamKind::None);
+    EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(ReadWholeFile(Path("a.txt")), Text("old"));
+
+    // Inside, the same replacement goes through.
+    CRealLocation here;
+    ASSERT_TRUE(FindRealFolder(here, m_folder.Path().c_str()));
+    ASSERT_TRUE(replacement.Begin(Path("a.txt").c_str(), &here));
+    ASSERT_TRUE(replacement.Commit());
+    EXPECT_EQ(ReadWholeFile(Path("a.txt")), Text(""));
+}
+
 // Read-only, hidden and system files are replaced; when the rename fails
 // they keep their contents and their attributes.
 TEST_F(FileReplacementTest, AttributesAreClearedOnlyForTheRenameAndRestoredWhenItFails)
