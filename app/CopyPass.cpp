@@ -14,6 +14,7 @@
 #include <commctrl.h>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 std::int32_t CancelFlag = 0;
@@ -136,11 +137,33 @@ void DispatchOnePendingMessage()
     DispatchMessageA(&message);
 }
 
+// What the pass needs, allocated before the user confirms, so that once files
+// are replaced no allocation can fail: the index falls back to a scan, and
+// without a chunk the pass fails before it changes anything.
+struct PassMemory {
+    LedgerIndex index;
+    std::unique_ptr<unsigned char[]> chunk;
+    bool prepared = false;
+};
+PassMemory g_passMemory;
+
+// Freed when the pass ends, however it ends.
+class PassMemoryRelease {
+public:
+    PassMemoryRelease() = default;
+    ~PassMemoryRelease() { g_passMemory = PassMemory(); }
+    PassMemoryRelease(const PassMemoryRelease&) = delete;
+    PassMemoryRelease& operator=(const PassMemoryRelease&) = delete;
+};
+
 // The ledger in memory, searched through an index so that large ledgers merge
 // in linear time; the first matching record in record order always wins.
 class LedgerMerge {
 public:
-    LedgerMerge() { m_index.Build(LedgerEntries, g_LedgerHeader.EntryCount); }
+    explicit LedgerMerge(LedgerIndex& index) : m_index(index)
+    {
+        m_index.Build(LedgerEntries, g_LedgerHeader.EntryCount);
+    }
 
     void MergeFolder(const FileEntry& entry)
     {
@@ -174,10 +197,10 @@ private:
         record.Size = entry.Size;
         record.Extra = entry.Extra;
         g_LedgerHeader.EntryCount = index + 1;
-        m_index.Add(record, index);
+        m_index.Add(index);
     }
 
-    LedgerIndex m_index;
+    LedgerIndex& m_index;
 };
 
 // Copies one file entry into place; false when it could not be copied whole.
@@ -219,12 +242,7 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
         PASS_LAP(Progress);
         SetProgress(controls.bar, ProgressValue(input.Tell(), input.Size()));
         PASS_LAP(Copy);
-        std::uint32_t written;
-        try {
-            written = output.CopyFrom(input, ChunkSize);
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
+        const std::uint32_t written = output.CopyFrom(input, g_passMemory.chunk.get(), ChunkSize);
         copied += written;
         if (written < ChunkSize)
             break;
@@ -253,6 +271,15 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
 
 } // namespace
 
+void PrepareCopyPass()
+{
+    // Room for every ledger record and one appended per update entry, as the loader sized LedgerEntries.
+    const std::uint64_t records = static_cast<std::uint64_t>(g_LedgerHeader.EntryCount) + g_UpdateInfoHeader.EntryCount;
+    g_passMemory.index.Reserve(records > 0xFFFFFFFEu ? 0xFFFFFFFEu : static_cast<std::uint32_t>(records));
+    g_passMemory.chunk.reset(new (std::nothrow) unsigned char[ChunkSize]);
+    g_passMemory.prepared = true;
+}
+
 bool UpdateFitsFolders(const char* installFolder, const char* sourceFolder)
 {
     for (std::uint32_t i = 0; i < g_UpdateInfoHeader.EntryCount; ++i) {
@@ -267,6 +294,7 @@ bool UpdateFitsFolders(const char* installFolder, const char* sourceFolder)
 bool CopyPass(HWND progressWindow, const char* installFolder, const char* sourceFolder)
 {
     PASS_TIMED_PASS();
+    const PassMemoryRelease release;
     CreateDirectoryTree(installFolder);
     if (g_UpdateInfoHeader.EntryCount == 0)
         return true;
@@ -275,7 +303,12 @@ bool CopyPass(HWND progressWindow, const char* installFolder, const char* source
     if (!FindRealFolder(bounds.install, installFolder) || !FindRealFolder(bounds.source, sourceFolder))
         return false;
 
-    LedgerMerge ledger;
+    // A caller that did not prepare gets the same memory here, with the same fallbacks.
+    if (!g_passMemory.prepared)
+        PrepareCopyPass();
+    if (!g_passMemory.chunk)
+        return false;
+    LedgerMerge ledger(g_passMemory.index);
     const ProgressControls controls(progressWindow);
     ULONGLONG lastDispatch = GetTickCount64();
     for (std::uint32_t i = 0; i < g_UpdateInfoHeader.EntryCount; ++i) {

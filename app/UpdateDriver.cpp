@@ -125,6 +125,7 @@ int UpdateDriver(HINSTANCE instance, const UserInterface& user)
         return 0;
     }
 
+    PrepareCopyPass();
     // -1 means the confirmation could not be shown: no update without consent.
     const INT_PTR answer = user.Confirm(instance);
     if (answer == 0 || answer == -1)

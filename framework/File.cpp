@@ -1,7 +1,5 @@
 #include "File.h"
 
-#include <memory>
-
 CFile::~CFile()
 {
     Close();
@@ -84,12 +82,10 @@ std::uint32_t CFile::Write(const void* buffer, std::uint32_t count)
     return bytesWritten;
 }
 
-std::uint32_t CFile::CopyFrom(CFile& source, std::uint32_t count)
+std::uint32_t CFile::CopyFrom(CFile& source, void* buffer, std::uint32_t count)
 {
-    // A fresh buffer per call keeps no chunk alive between calls.
-    const std::unique_ptr<unsigned char[]> scratch(new unsigned char[count]);
-    const std::uint32_t got = source.Read(scratch.get(), count);
-    return Write(scratch.get(), got);
+    const std::uint32_t got = source.Read(buffer, count);
+    return Write(buffer, got);
 }
 
 std::uint64_t CFile::Tell() const

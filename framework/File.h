@@ -32,9 +32,10 @@ public:
 
     std::uint32_t Read(void* buffer, std::uint32_t count);
     std::uint32_t Write(const void* buffer, std::uint32_t count);
-    // Reads up to count bytes from source through a scratch buffer and writes
-    // what it got to this stream; returns the bytes written.
-    std::uint32_t CopyFrom(CFile& source, std::uint32_t count);
+    // Reads up to count bytes from source into buffer (the caller's, so that a
+    // copy allocates nothing) and writes what it got to this stream; returns
+    // the bytes written.
+    std::uint32_t CopyFrom(CFile& source, void* buffer, std::uint32_t count);
 
     std::uint64_t Tell() const;
     std::uint64_t Size() const { return m_size; }

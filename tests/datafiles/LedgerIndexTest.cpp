@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -60,6 +61,7 @@ TEST(LedgerIndex, UnterminatedLedgerPathNeverMatchesAndIsNotReadPastItsField)
 
     // The record's Size and Extra lie in the unreadable page; only Path may be read.
     LedgerIndex index;
+    ASSERT_TRUE(index.Reserve(1));
     index.Build(reinterpret_cast<const FileEntry*>(ledgerPath), 1);
     EXPECT_EQ(index.Find(shorter.c_str()), LedgerIndex::NotFound);
     EXPECT_EQ(index.Find(ledgerPath), LedgerIndex::NotFound);
@@ -70,23 +72,26 @@ TEST(LedgerIndex, UnterminatedLedgerPathNeverMatchesAndIsNotReadPastItsField)
 TEST(LedgerIndex, FindsTheFirstMatchingRecordInRecordOrder)
 {
     const std::vector<FileEntry> entries = {
-        Entry("bin\\a.dll"), Entry("BIN\\A.DLL"), Entry("bin\\"), Entry("\x83\x41.txt"), Entry("Bin\\"),
+        Entry("bin\\a.dll"), Entry("BIN\\A.DLL"), Entry("bin\\"),      Entry("\x83\x41.txt"),
+        Entry("Bin\\"),      Entry("bin\\A.dll"), Entry("lib\\b.dll"), Entry("lib\\B.dll"),
     };
     LedgerIndex index;
-    index.Build(entries.data(), static_cast<std::uint32_t>(entries.size()));
+    ASSERT_TRUE(index.Reserve(static_cast<std::uint32_t>(entries.size())));
+    index.Build(entries.data(), 5);
 
     EXPECT_EQ(index.Find("Bin\\a.DLL"), 0u);
     EXPECT_EQ(index.Find("BIN\\"), 2u);
     EXPECT_EQ(index.Find("\x83\x61.TXT"), 3u);
     EXPECT_EQ(index.Find("\x82\x60"), LedgerIndex::NotFound);
     EXPECT_EQ(index.Find("bin"), LedgerIndex::NotFound);
+    EXPECT_EQ(index.Find("lib\\b.dll"), LedgerIndex::NotFound);
 
     // An appended duplicate never displaces the first; a new path is found at once.
-    index.Add(Entry("bin\\A.dll"), 5);
-    index.Add(Entry("lib\\b.dll"), 6);
+    index.Add(5);
+    index.Add(6);
     EXPECT_EQ(index.Find("bin\\a.dll"), 0u);
     EXPECT_EQ(index.Find("LIB\\B.DLL"), 6u);
-    index.Add(Entry("lib\\B.dll"), 7);
+    index.Add(7);
     EXPECT_EQ(index.Find("lib\\b.dll"), 6u);
 }
 
@@ -103,8 +108,6 @@ TEST(LedgerIndex, AgreesWithAScanOfTheLedger)
     std::memset(unterminated.Path, 'a', PathFieldSize);
     entries.push_back(unterminated);
 
-    LedgerIndex index;
-    index.Build(entries.data(), static_cast<std::uint32_t>(entries.size()));
     const char* const queries[] = {
         "a", "A", "b\\", "b\\C", "\x83\x41", "\x83\x61", "\x82\x60", "\x82\x81", "[X]", "{X}", "a ", "A.", "c", "",
     };
@@ -113,13 +116,50 @@ TEST(LedgerIndex, AgreesWithAScanOfTheLedger)
     for (const std::string& q : longQueries)
         all.push_back(q.c_str());
 
-    for (const char* query : all) {
-        std::uint32_t scanned = LedgerIndex::NotFound;
-        for (std::uint32_t i = 0; i < entries.size() && scanned == LedgerIndex::NotFound; ++i)
-            if (LedgerPathsMatch(entries[i].Path, query))
-                scanned = i;
-        EXPECT_EQ(index.Find(query), scanned) << query;
+    const std::uint32_t count = static_cast<std::uint32_t>(entries.size());
+    // Reserved for all, reserved for fewer than Build is given, and none: the
+    // last two scan.
+    for (const std::uint32_t reserved : {count, count - 1, 0u}) {
+        LedgerIndex index;
+        if (reserved > 0) {
+            ASSERT_TRUE(index.Reserve(reserved));
+        }
+        index.Build(entries.data(), count);
+        for (const char* query : all) {
+            std::uint32_t scanned = LedgerIndex::NotFound;
+            for (std::uint32_t i = 0; i < entries.size() && scanned == LedgerIndex::NotFound; ++i)
+                if (LedgerPathsMatch(entries[i].Path, query))
+                    scanned = i;
+            EXPECT_EQ(index.Find(query), scanned) << query << " reserved " << reserved;
+        }
     }
+}
+
+// Appended beyond what was reserved, the index keeps answering, by scanning.
+TEST(LedgerIndex, RecordsAppendedBeyondTheReservationAreStillFound)
+{
+    std::vector<FileEntry> entries;
+    for (int i = 0; i < 40; ++i)
+        entries.push_back(Entry(("f" + std::to_string(i % 30)).c_str()));
+    LedgerIndex index;
+    ASSERT_TRUE(index.Reserve(20));
+    index.Build(entries.data(), 10);
+    for (std::uint32_t i = 10; i < entries.size(); ++i)
+        index.Add(i);
+    EXPECT_EQ(index.Find("F29"), 29u);
+    EXPECT_EQ(index.Find("f5"), 5u);
+    EXPECT_EQ(index.Find("f30"), LedgerIndex::NotFound);
+}
+
+// A reservation too large for the table's 32-bit slot numbers is refused
+// without an allocation, and the index scans.
+TEST(LedgerIndex, AReservationBeyondTheAddressableTableIsRefused)
+{
+    const std::vector<FileEntry> entries = {Entry("a"), Entry("A")};
+    LedgerIndex index;
+    EXPECT_FALSE(index.Reserve(0xFFFFFFFEu));
+    index.Build(entries.data(), 2);
+    EXPECT_EQ(index.Find("a"), 0u);
 }
 
 } // namespace

@@ -194,15 +194,16 @@ TEST_F(FileStream, CopyFromMovesWhatTheSourceDelivers)
     CFile to;
     ASSERT_TRUE(from.Open(source.c_str()));
     ASSERT_TRUE(to.Open(target.c_str(), true));
+    unsigned char buffer[100];
 
-    EXPECT_EQ(to.CopyFrom(from, 100), 100u);
-    EXPECT_EQ(to.CopyFrom(from, 100), 100u);
-    EXPECT_EQ(to.CopyFrom(from, 100), 50u);
-    EXPECT_EQ(to.CopyFrom(from, 100), 0u); // the source is at its end
+    EXPECT_EQ(to.CopyFrom(from, buffer, 100), 100u);
+    EXPECT_EQ(to.CopyFrom(from, buffer, 100), 100u);
+    EXPECT_EQ(to.CopyFrom(from, buffer, 100), 50u);
+    EXPECT_EQ(to.CopyFrom(from, buffer, 100), 0u); // the source is at its end
     EXPECT_EQ(to.Size(), 250u);
 
     from.Close();
-    EXPECT_EQ(to.CopyFrom(from, 100), 0u);
+    EXPECT_EQ(to.CopyFrom(from, buffer, 100), 0u);
     to.Close();
     EXPECT_EQ(SizeOnDisk(target), 250u);
 }
