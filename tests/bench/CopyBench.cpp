@@ -174,13 +174,14 @@ int Merge(int records, int updates)
                                20));
     const double start = Now();
     LedgerIndex index;
+    index.Reserve(static_cast<std::uint32_t>(records + updates));
     index.Build(ledger.data(), static_cast<std::uint32_t>(records));
     const double built = Now();
     std::uint32_t count = static_cast<std::uint32_t>(records);
     for (const FileEntry& entry : update) {
         if (index.Find(entry.Path) == LedgerIndex::NotFound) {
             ledger[count] = entry;
-            index.Add(ledger[count], count);
+            index.Add(count);
             ++count;
         }
     }
