@@ -108,10 +108,15 @@ int UpdateDriver(HINSTANCE instance, const UserInterface& user)
     // appended as it stands.
     PathBuffer ledgerPath;
     std::snprintf(ledgerPath, sizeof ledgerPath, "%s%s", installFolder, LedgerFileName);
-    // A ledger that is a link leading out of the installation counts as none.
-    CRealLocation install;
-    if (!PathHasRoom(installFolder, LedgerFileName, RoomFor::Replacement) || !FindRealFolder(install, installFolder)
-        || !LoadLedger(file, ledgerPath, &install)) {
+    // The ledger lies where that name puts it: in the installation folder, or
+    // beside it for a value without the separator. A ledger that is a link
+    // leading out of the folder that holds it counts as none.
+    PathBuffer ledgerFolder;
+    GetDirectory(ledgerFolder, ledgerPath);
+    AddTrailingBackslash(ledgerFolder);
+    CRealLocation ledgerHome;
+    if (!PathHasRoom(installFolder, LedgerFileName, RoomFor::Replacement) || !FindRealFolder(ledgerHome, ledgerFolder)
+        || !LoadLedger(file, ledgerPath, &ledgerHome)) {
         user.ShowMessage(notInstalled, nullptr);
         return 0;
     }
@@ -140,7 +145,7 @@ int UpdateDriver(HINSTANCE instance, const UserInterface& user)
     else
         user.ShowMessage(UpdateFailedText, nullptr);
 
-    if (!SaveLedger(file, ledgerPath, &install))
+    if (!SaveLedger(file, ledgerPath, &ledgerHome))
         user.ShowMessage(LedgerWriteFailedText, nullptr);
     return 0;
 }

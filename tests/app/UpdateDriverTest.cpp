@@ -241,6 +241,27 @@ TEST_F(UpdateDriverTest, ConfirmedUpdateCopiesReportsAndThenWritesTheLedger)
     EXPECT_EQ(g_progressRecording.progress, (std::vector<unsigned>{0, 40, 80, 100, 0, 100}));
 }
 
+// A value without its trailing separator: the ledger is the joined name beside
+// the folder, and it is read and written back there, though it lies outside
+// the folder the update goes into.
+TEST_F(UpdateDriverTest, ValueWithoutSeparatorKeepsTheJoinedLedger)
+{
+    const std::string folder = m_install.substr(0, m_install.size() - 1);
+    const std::string joinedLedger = folder + "Uninstallinf.dat";
+    ASSERT_TRUE(WriteWholeFile(joinedLedger, m_oldLedger));
+    ASSERT_TRUE(m_key.SetValue(TestValueName, folder));
+    const Bytes innerLedger = LedgerBytes({MakeEntry("other.txt", 5)});
+    ASSERT_TRUE(WriteWholeFile(LedgerPath(), innerLedger));
+
+    UserScript script;
+    EXPECT_EQ(Run(script), 0);
+    ExpectMessages(script, {{UpdateCompletedText, UpdateCompletedCaption}});
+    EXPECT_TRUE(ReadWholeFile(m_install + "a.txt") == m_newA);
+    EXPECT_TRUE(ReadWholeFile(joinedLedger)
+                == LedgerBytes({MakeEntry("a.txt", 300, 1), MakeEntry("big.bin", 250000, 2), MakeEntry("sub\\", 0)}));
+    EXPECT_TRUE(ReadWholeFile(LedgerPath()) == innerLedger);
+}
+
 // A pass that stops early: the failure message with the default caption,
 // then the ledger with what was merged before the stop.
 TEST_F(UpdateDriverTest, StoppedPassReportsFailureAndKeepsEarlierMerges)
