@@ -1,9 +1,9 @@
 #include "CodePage.h"
+#include "CodePageEscape.h"
 
 #include "ToolError.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <iconv.h>
 
 namespace {
@@ -48,18 +48,6 @@ private:
     iconv_t m_cd;
 };
 
-bool IsControl(unsigned char b)
-{
-    return b < 0x20 || b == 0x7F;
-}
-
-void AppendEscaped(std::string& out, unsigned char b)
-{
-    char escaped[5];
-    std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
-    out += escaped;
-}
-
 } // namespace
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8)
@@ -90,7 +78,7 @@ std::string Cp932ToUtf8(std::string_view cp932)
     // Control bytes are split off first: iconv would pass them through.
     while (start < cp932.size()) {
         std::size_t end = start;
-        while (end < cp932.size() && !IsControl(static_cast<unsigned char>(cp932[end])))
+        while (end < cp932.size() && !IsControlByte(static_cast<unsigned char>(cp932[end])))
             ++end;
         std::string_view run = cp932.substr(start, end - start);
         std::size_t pos = 0;

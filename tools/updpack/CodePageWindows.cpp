@@ -1,6 +1,6 @@
 #include "CodePage.h"
+#include "CodePageEscape.h"
 
-#include <cstdio>
 #include <windows.h>
 
 namespace {
@@ -54,13 +54,6 @@ std::string WideToUtf8(std::wstring_view wide)
     return utf8;
 }
 
-void AppendEscaped(std::string& out, unsigned char b)
-{
-    char escaped[5];
-    std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
-    out += escaped;
-}
-
 } // namespace
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8)
@@ -87,7 +80,7 @@ std::string Cp932ToUtf8(std::string_view cp932)
         const std::size_t width = IsDBCSLeadByteEx(ShiftJis, b) && i + 1 < cp932.size() ? 2 : 1;
         bool valid = false;
         const std::wstring wide = Decode(ShiftJis, cp932.substr(i, width), &valid);
-        if (b < 0x20 || b == 0x7F || !valid) {
+        if (IsControlByte(b) || !valid) {
             AppendEscaped(utf8, b);
             ++i;
             continue;
