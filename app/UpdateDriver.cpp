@@ -3,6 +3,7 @@
 #include "CopyPass.h"
 #include "DataFiles.h"
 #include "File.h"
+#include "FileNames.h"
 #include "PathHelpers.h"
 #include "PathRoom.h"
 #include "RealLocation.h"
@@ -13,10 +14,6 @@
 #include <cstring>
 
 namespace {
-
-constexpr char UpdateInfoFileName[] = "Updateinf.dat";
-constexpr char SourceFolderName[] = "data";
-constexpr char LedgerFileName[] = "Uninstallinf.dat";
 
 // Frees both entry arrays on every way out of the run.
 class EntryArraysOwner {

@@ -195,6 +195,13 @@ TEST(PackageBuild, RefusesWhatTheUpdaterCouldNotTakeAndWritesNothing)
          {"Café", "Software\\Example", "InstallDir"},
          "cannot be written in code page 932"},
         {"missing tree", [](const TempFolder&) {}, {}, "src: not a folder"},
+        {"the installation's ledger",
+         [](const TempFolder& t) {
+             t.Write("src/a.txt", "x");
+             t.Write("src/UNINSTALLINF.DAT", "y");
+         },
+         {},
+         "UNINSTALLINF.DAT: the installation's uninstall ledger"},
 #ifndef _WIN32
         // Names that Windows itself cannot hold, but a Linux tree can.
         {"name of dots only",

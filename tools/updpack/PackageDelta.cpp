@@ -1,5 +1,6 @@
 #include "PackageDelta.h"
 
+#include "FileNames.h"
 #include "NameFold.h"
 #include "ToolError.h"
 #include "TreeIndex.h"
@@ -32,7 +33,7 @@ bool SameBytes(const fs::path& a, const fs::path& b)
 
 bool IsLedgerOfAnInstallation(const TreeIndex::Entry& entry)
 {
-    return !entry.folder && WindowsFoldKey(entry.path) == WindowsFoldKey("Uninstallinf.dat");
+    return !entry.folder && WindowsFoldKey(entry.path) == WindowsFoldKey(LedgerFileName);
 }
 
 } // namespace

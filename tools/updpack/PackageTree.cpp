@@ -1,6 +1,7 @@
 #include "PackageTree.h"
 
 #include "CodePage.h"
+#include "FileNames.h"
 #include "MbcsClassifier.h"
 #include "NameFold.h"
 #include "Records.h"
@@ -72,6 +73,12 @@ private:
         const RecordProblem problem = CheckUpdatePath(field, m_classifier);
         if (problem != RecordProblem::None)
             throw ToolError(Show(source) + ": the updater would refuse its path: " + DescribeProblem(problem));
+        // A tree copied from an installation holds its ledger: packaged, it
+        // would replace the one that the updater reads and writes back.
+        if (relative.parent_path().empty()
+            && WindowsFoldKey(path.substr(0, path.size() - folder)) == WindowsFoldKey(LedgerFileName))
+            throw ToolError(Show(source)
+                            + ": the installation's uninstall ledger, which the updater keeps itself; not packaged");
 
         PackageItem item;
         item.relative = relative;
