@@ -10,21 +10,6 @@
 
 namespace {
 
-class CurrentFolder {
-public:
-    explicit CurrentFolder(const std::string& folder)
-    {
-        GetCurrentDirectoryA(sizeof m_previous, m_previous);
-        SetCurrentDirectoryA(folder.c_str());
-    }
-    ~CurrentFolder() { SetCurrentDirectoryA(m_previous); }
-    CurrentFolder(const CurrentFolder&) = delete;
-    CurrentFolder& operator=(const CurrentFolder&) = delete;
-
-private:
-    char m_previous[MAX_PATH] = {};
-};
-
 std::string ProgramFolder()
 {
     char path[MAX_PATH];

@@ -20,36 +20,12 @@
 
 namespace {
 
-Bytes Content(std::size_t size, unsigned char seed)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<unsigned char>(seed + i * 7 + i / 251);
-    return bytes;
-}
-
 std::string NotInstalledText()
 {
     char text[TextBufferSize];
     FormatText(text, NotInstalledFormat, TestProductName);
     return text;
 }
-
-// Restores the working folder when the test ends.
-class CurrentFolder {
-public:
-    explicit CurrentFolder(const std::string& folder)
-    {
-        GetCurrentDirectoryA(sizeof m_previous, m_previous);
-        SetCurrentDirectoryA(folder.c_str());
-    }
-    ~CurrentFolder() { SetCurrentDirectoryA(m_previous); }
-    CurrentFolder(const CurrentFolder&) = delete;
-    CurrentFolder& operator=(const CurrentFolder&) = delete;
-
-private:
-    char m_previous[MAX_PATH] = {};
-};
 
 // An installation with a ledger of one file, and an update of a file of
 // several chunks, a folder and a replaced file, in that order.

@@ -14,14 +14,6 @@
 
 namespace {
 
-Bytes Content(std::size_t size, unsigned char seed)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<unsigned char>(seed + i * 7 + i / 251);
-    return bytes;
-}
-
 struct InstalledFile {
     std::string path;
     Bytes oldBytes; // empty: not installed before the update

@@ -68,6 +68,22 @@ private:
     std::string m_path;
 };
 
+// Makes folder the working folder, and restores the previous one when the test ends.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::string& folder)
+    {
+        GetCurrentDirectoryA(sizeof m_previous, m_previous);
+        SetCurrentDirectoryA(folder.c_str());
+    }
+    ~CurrentFolder() { SetCurrentDirectoryA(m_previous); }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    char m_previous[MAX_PATH] = {};
+};
+
 inline bool WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes)
 {
     ScopedHandle file(

@@ -42,6 +42,15 @@ constexpr char TestValueName[] = "InstallDir";
 
 // An update information file whose installation is the value TestValueName
 // of the key registryKey under HKEY_CURRENT_USER.
+// Bytes of a given size that differ with the seed and repeat only over long stretches.
+inline Bytes Content(std::size_t size, unsigned char seed)
+{
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<unsigned char>(seed + i * 7 + i / 251);
+    return bytes;
+}
+
 inline Bytes UpdateInfoBytes(const std::vector<FileEntry>& entries, const std::string& registryKey)
 {
     UpdateInfoHeader header{};
