@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -200,6 +202,11 @@ double Timed(int round, const std::function<void(int)>& prepare, const std::func
 const auto Nothing = [](int) {};
 
 HWND g_window = nullptr;
+// A shown progress bar in a shown window, as in the progress dialog, and an
+// open file whose position is asked for.
+HWND g_barWindow = nullptr;
+HWND g_bar = nullptr;
+ScopedHandle g_positionFile;
 
 std::vector<Probe> Probes()
 {
@@ -391,6 +398,25 @@ std::vector<Probe> Probes()
             },
             Nothing);
     });
+    // What the pass does before each chunk: ask the source's position, and
+    // hand the bar its value, mostly the one it holds, a new one 100 times a file.
+    add("position_query", [](int r) {
+        return Timed(
+            r, Nothing,
+            [](int) {
+                LONG high = 0;
+                SetFilePointer(g_positionFile.Get(), 0, &high, FILE_CURRENT);
+            },
+            Nothing);
+    });
+    add("progress_same_value", [](int r) {
+        return Timed(
+            r, Nothing, [](int) { SendMessageA(g_bar, PBM_SETPOS, 50, 0); }, Nothing);
+    });
+    add("progress_new_value", [](int r) {
+        return Timed(
+            r, Nothing, [](int i) { SendMessageA(g_bar, PBM_SETPOS, i % 100, 0); }, Nothing);
+    });
     add("tick_count", [](int r) {
         return Timed(
             r, Nothing, [](int) { GetTickCount64(); }, Nothing);
@@ -419,6 +445,17 @@ int main(int argc, char** argv)
     g_window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (g_window == nullptr)
         return 3;
+    const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&classes);
+    g_barWindow = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 100, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    g_bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 10, 10, 260, 20, g_barWindow, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
+    if (g_barWindow == nullptr || g_bar == nullptr)
+        return 3;
+    UpdateWindow(g_barWindow);
+    MakeSmallFile(g_scratch + "position.dat");
+    g_positionFile.Reset(Create(g_scratch + "position.dat", GENERIC_READ, OPEN_EXISTING));
     ProbeSupport();
     std::vector<Probe> probes = Probes();
     for (int round = 0; round < rounds; ++round)
@@ -428,6 +465,9 @@ int main(int argc, char** argv)
         std::printf("%s %.2f %.2f %.2f\n", probe.key, Median(probe.perCall),
                     *std::min_element(probe.perCall.begin(), probe.perCall.end()),
                     *std::max_element(probe.perCall.begin(), probe.perCall.end()));
+    g_positionFile.Reset();
+    DeleteFileA((g_scratch + "position.dat").c_str());
+    DestroyWindow(g_barWindow);
     DestroyWindow(g_window);
     return 0;
 }
