@@ -240,7 +240,9 @@ bool CopyFileEntry(const ProgressControls& controls, const FileEntry& entry, con
     bool dispatched = false;
     for (;;) {
         PASS_LAP(Progress);
-        SetProgress(controls.bar, ProgressValue(input.Tell(), input.Size()));
+        // Every chunk before this one was read and written whole, so the
+        // bytes copied are the source's position: no position query per chunk.
+        SetProgress(controls.bar, ProgressValue(copied, input.Size()));
         PASS_LAP(Copy);
         const std::uint32_t written = output.CopyFrom(input, g_passMemory.chunk.get(), ChunkSize);
         copied += written;
