@@ -172,8 +172,13 @@ bool CFileReplacement::RenameThroughHandle()
 
 bool CFileReplacement::RenameOverDestination()
 {
+    // The name's own attributes, read without opening anything, say whether
+    // a blocking one may be set; only then is the destination opened, checked
+    // and cleared through its handle. Most destinations need no open at all.
+    const DWORD named = GetFileAttributesA(m_destination);
     DWORD attributes = 0;
-    const bool clear = DestinationAttributes(attributes, 0) && (attributes & BlockingAttributes) != 0
+    const bool clear = named != INVALID_FILE_ATTRIBUTES && (named & BlockingAttributes) != 0
+        && DestinationAttributes(attributes, 0) && (attributes & BlockingAttributes) != 0
         && DestinationAttributes(attributes, FILE_ATTRIBUTE_NORMAL);
 
     const ULONGLONG start = GetTickCount64();
