@@ -10,8 +10,7 @@
 #include "File.h"
 #include "LedgerIndex.h"
 #include "PassSteps.h"
-#include "ProgressDialog.h"
-#include "resource.h"
+#include "UserInterface.h"
 
 #include <windows.h>
 
@@ -58,15 +57,13 @@ double PeakResidentKiB()
 
 class Dialog {
 public:
-    Dialog()
-        : m_window(
-            CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressDialog, 0))
-    {
-    }
+    // Opened and shown as the updater opens it: a hidden bar is never
+    // redrawn, and its redraws are part of what the pass costs.
+    Dialog() : m_window(ProgramDialogs.OpenProgress(GetModuleHandleA(nullptr))) {}
     ~Dialog()
     {
         if (m_window != nullptr)
-            DestroyWindow(m_window);
+            ProgramDialogs.CloseProgress(m_window);
     }
     Dialog(const Dialog&) = delete;
     Dialog& operator=(const Dialog&) = delete;
@@ -109,7 +106,9 @@ struct RunArrays {
 int RunPass(const Dialog& dialog, const char* installFolder, const char* sourceFolder)
 {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {}
+    // Dispatched, not only removed: a shown window's WM_PAINT stays until painted.
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
     Report("peak_before_kib", PeakResidentKiB());
     const double start = Now();
     const bool copied = CopyPass(dialog.Handle(), installFolder, sourceFolder);
