@@ -204,7 +204,7 @@ const auto Nothing = [](int) {};
 HWND g_window = nullptr;
 // A shown progress bar in a shown window, as in the progress dialog, and an
 // open file whose position is asked for.
-HWND g_barWindow = nullptr;
+ScopedWindow g_barWindow;
 HWND g_bar = nullptr;
 ScopedHandle g_positionFile;
 
@@ -447,15 +447,17 @@ int main(int argc, char** argv)
         return 3;
     const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&classes);
-    g_barWindow = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 100, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-    g_bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 10, 10, 260, 20, g_barWindow, nullptr,
+    g_barWindow.Reset(CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 100, nullptr,
+                                      nullptr, GetModuleHandleA(nullptr), nullptr));
+    g_bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 10, 10, 260, 20, g_barWindow.Get(), nullptr,
                             GetModuleHandleA(nullptr), nullptr);
-    if (g_barWindow == nullptr || g_bar == nullptr)
+    if (!g_barWindow.IsValid() || g_bar == nullptr)
         return 3;
-    UpdateWindow(g_barWindow);
+    UpdateWindow(g_barWindow.Get());
     MakeSmallFile(g_scratch + "position.dat");
     g_positionFile.Reset(Create(g_scratch + "position.dat", GENERIC_READ, OPEN_EXISTING));
+    if (!g_positionFile.IsValid())
+        return 3;
     ProbeSupport();
     std::vector<Probe> probes = Probes();
     for (int round = 0; round < rounds; ++round)
@@ -467,7 +469,7 @@ int main(int argc, char** argv)
                     *std::max_element(probe.perCall.begin(), probe.perCall.end()));
     g_positionFile.Reset();
     DeleteFileA((g_scratch + "position.dat").c_str());
-    DestroyWindow(g_barWindow);
+    g_barWindow.Reset();
     DestroyWindow(g_window);
     return 0;
 }
